@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs every Debian package the dialer needs to build, run and test.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config git
+  # Qt 6: core, widgets, D-Bus, network, multimedia, test, platform plugins
+  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-qpa-plugins
+  libqt6dbus6 libqt6network6 libqt6test6 libgl-dev
+  # core libraries
+  libpugixml-dev libmp3lame-dev libsamplerate0-dev libmad0-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # a private session bus, test speech and sound, a virtual microphone, a virtual display
+  dbus dbus-bin dbus-daemon espeak-ng sox lame pulseaudio xvfb xauth
+  # fonts so that offscreen and Xvfb windows render text
+  fonts-dejavu-core
+)
+
+if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${packages[@]}"

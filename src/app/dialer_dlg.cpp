@@ -1,0 +1,205 @@
+#include "app/dialer_dlg.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSystemTrayIcon>
+
+#include "app/window_placement.h"
+#include "data/disposition_list.h"
+#include "data/greeting_list.h"
+#include "data/settings.h"
+#include "dial/autosave_thread.h"
+#include "platform/folders.h"
+#include "platform/prompts.h"
+#include "platform/um_events.h"
+#include "ui/app_icon.h"
+
+namespace zorvan {
+
+namespace {
+constexpr int kDefaultWidth = 900;
+constexpr int kDefaultHeight = 600;
+}  // namespace
+
+CDialerDlg::CDialerDlg(DialerServices services, QWidget* parent)
+    : QMainWindow(parent), services_(services) {
+    view_ = ui::BuildMainWindowView(*this);
+    ConnectCommands();
+}
+
+CDialerDlg::~CDialerDlg() {
+    Shutdown();
+}
+
+void CDialerDlg::ConnectCommands() {
+    QList<QAction*> actions = menuBar()->findChildren<QAction*>();
+    actions += view_.trayMenu->actions();
+    for (QPushButton* button : view_.toolbar) {
+        for (QMenu* popup : button->findChildren<QMenu*>()) actions += popup->actions();
+    }
+    for (QAction* action : actions) {
+        bool ok = false;
+        const int id = action->data().toInt(&ok);
+        if (!ok || id == 0) continue;
+        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    }
+}
+
+void CDialerDlg::OnCommand(int commandId) {
+    switch (commandId) {
+        case ui::cmd::kExit:
+        case ui::cmd::kTrayExit:
+            emit exitRequested();
+            break;
+        case ui::cmd::kAbout:
+            services_.prompts.messageBox("About Zorvan Dialer",
+                                         "Version 1.2.5.21\n\nZorvan Dialer for Skype\n"
+                                         "Calls a campaign of contacts through the Skype client.",
+                                         PromptIcon::Information, PromptButtons::Ok);
+            break;
+        default:
+            break;  // commands of parts of the program still to come
+    }
+}
+
+void CDialerDlg::AddTrayIcon() {
+    trayAvailable_ = services_.trayAvailable.value_or(QSystemTrayIcon::isSystemTrayAvailable());
+    tray_ = new QSystemTrayIcon(windowIcon(), this);
+    tray_->setToolTip(QStringLiteral("Zorvan Dialer"));
+    tray_->setContextMenu(view_.trayMenu);
+    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger) {
+            services_.loop.post(target(), {um::UM_TRAY_NOTIFY, um::kTrayIconId, um::kTrayLeftButtonUp});
+        }
+    });
+    if (trayAvailable_) tray_->show();
+}
+
+void CDialerDlg::Initialize() {
+    if (initialized_) return;
+    initialized_ = true;
+    target_ = std::make_unique<ScopedTarget>(services_.loop, *this);
+
+    // 1-2: icon and tray icon.
+    setWindowIcon(ui::AppIcon());
+    AddTrayIcon();
+    // 3-4: dial state idle, buttons and the connection label as built.
+
+    // 5-6: the program's folders.
+    folders_ = AppFoldersOf(services_.folders);
+    EnsureAppFolders(folders_);
+
+    // 7: the lists, empty.
+    DispositionList& dispositions = DispositionList::Instance();
+    GreetingList& greetings = GreetingList::Instance();
+
+    // 8-9: the settings.
+    Settings& settings = Settings::Instance();
+    const std::string settingsPath = folders_.settingsPath();
+    if (!settingsPath.empty()) settings.Open(settingsPath);
+    settings.Load(dispositions, greetings);
+    if (settings.get(&SettingsData::recfolder).empty()) {
+        settings.set(&SettingsData::recfolder, folders_.defaultRecFolder());
+    }
+
+    // 17: the last campaign is shown in the path line.
+    const std::string lastcamp = settings.get(&SettingsData::lastcamp);
+    if (!lastcamp.empty()) view_.campaignPath->setText(QStringLiteral(" ") + QString::fromStdString(lastcamp));
+
+    // 18: placement.
+    ApplyPlacement(settings.get(&SettingsData::pos));
+
+    // 19: background threads.
+    autosave_ = std::make_unique<AutosaveThread>(services_.loop, closing_, std::function<void()>());
+    autosave_->Start();
+}
+
+void CDialerDlg::Shutdown() {
+    if (!initialized_ || shutDown_) return;
+    shutDown_ = true;
+    // 1: from here on every background thread ends at its next look.
+    closing_.set();
+
+    // 4: the tray icon goes.
+    if (tray_ != nullptr) tray_->hide();
+
+    // 5: the threads that watch `closing` end; they wake on it at once.
+    if (autosave_) autosave_->Join();
+    autosave_.reset();
+
+    // 10: the window rectangle, then the settings are saved and released.
+    if (Settings::HasInstance()) {
+        Settings& settings = Settings::Instance();
+        settings.set(&SettingsData::pos, CurrentPos());
+        settings.Save(DispositionList::Instance(), GreetingList::Instance());
+        Settings::DestroyInstance();
+    }
+
+    // 14: the lists.
+    DispositionList::DestroyInstance();
+    GreetingList::DestroyInstance();
+    target_.reset();
+}
+
+void CDialerDlg::Activate() {
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void CDialerDlg::OnEvent(const Event& event) {
+    switch (event.id) {
+        case um::UM_TRAY_NOTIFY:
+            if (event.lParam == um::kTrayLeftButtonUp) {
+                Activate();
+            } else if (event.lParam == um::kTrayRightButtonUp) {
+                activateWindow();
+                view_.trayMenu->exec(QCursor::pos());
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void CDialerDlg::closeEvent(QCloseEvent* event) {
+    if (shutDown_) {
+        event->accept();
+        return;
+    }
+    // The close box never ends the program: it hides the window in the tray,
+    // or minimises it where there is no tray to bring it back from.
+    event->ignore();
+    if (trayAvailable_) {
+        hide();
+    } else {
+        showMinimized();
+    }
+}
+
+void CDialerDlg::ApplyPlacement(const std::string& pos) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    const ScreenRect workArea{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
+    if (const auto placed = PlacementFromPos(pos, workArea)) {
+        setGeometry(placed->left, placed->top, placed->width(), placed->height());
+        return;
+    }
+    const int width = std::min(kDefaultWidth, std::max(ui::kMinWidth, area.width()));
+    const int height = std::min(kDefaultHeight, std::max(ui::kMinHeight, area.height()));
+    setGeometry(area.left() + (area.width() - width) / 2, area.top() + (area.height() - height) / 2, width, height);
+}
+
+std::string CDialerDlg::CurrentPos() const {
+    const QRect g = geometry();
+    return FormatPos({g.left(), g.top(), g.left() + g.width(), g.top() + g.height()});
+}
+
+}  // namespace zorvan

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "data/app_folders.h"
+#include "platform/event_loop.h"
+#include "ui/main_window_view.h"
+
+class QSystemTrayIcon;
+
+namespace zorvan {
+
+class AutosaveThread;
+class Folders;
+class Prompts;
+
+// What the main window needs from the platform; tests hand in their own.
+struct DialerServices {
+    EventLoop& loop;
+    Prompts& prompts;
+    Folders& folders;
+    // Whether a notification area exists; decided by the platform when unset.
+    std::optional<bool> trayAvailable;
+};
+
+// The main window and controller of the program. Initialize() runs the
+// start-up order, Shutdown() the shutdown order (once).
+class CDialerDlg final : public QMainWindow, public EventHandler {
+    Q_OBJECT
+public:
+    explicit CDialerDlg(DialerServices services, QWidget* parent = nullptr);
+    ~CDialerDlg() override;
+
+    void Initialize();
+    void Shutdown();
+    // Shows the window normally (also from the tray or minimised) and raises it.
+    void Activate();
+
+    bool closing() const { return closing_.isSet(); }
+    bool trayAvailable() const { return trayAvailable_; }
+    const ui::MainWindowView& view() const { return view_; }
+    const AppFolders& appFolders() const { return folders_; }
+    TargetId target() const { return target_ ? target_->id() : kNoTarget; }
+
+    void OnEvent(const Event& event) override;
+
+signals:
+    void exitRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void OnCommand(int commandId);
+    void ConnectCommands();
+    void AddTrayIcon();
+    void ApplyPlacement(const std::string& pos);
+    std::string CurrentPos() const;
+
+    DialerServices services_;
+    ui::MainWindowView view_;
+    QSystemTrayIcon* tray_ = nullptr;
+    bool trayAvailable_ = false;
+    AppFolders folders_;
+    WaitEvent closing_{WaitEvent::Mode::Manual};
+    bool initialized_ = false;
+    bool shutDown_ = false;
+    std::unique_ptr<ScopedTarget> target_;
+    std::unique_ptr<AutosaveThread> autosave_;
+};
+
+}  // namespace zorvan

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QObject>
+#include <QHash>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <unordered_map>
+
+#include "platform/event_loop.h"
+
+namespace zorvan {
+
+// The event loop of the running program, on Qt's main thread: events travel
+// as QEvents to one dispatcher object, timers are QObject timers.
+class QtEventLoop final : public QObject, public EventLoop {
+    Q_OBJECT
+public:
+    QtEventLoop();
+    ~QtEventLoop() override;
+
+    TargetId addTarget(EventHandler& handler) override;
+    void removeTarget(TargetId target) override;
+    void post(TargetId target, Event event) override;
+    void setTimer(TargetId target, int timerId, std::int64_t intervalMs) override;
+    void killTimer(TargetId target, int timerId) override;
+    void pumpWait(std::int64_t ms) override;
+    std::int64_t now() const override;
+    std::chrono::system_clock::time_point wallNow() const override;
+    bool wait(WaitEvent& event, std::int64_t timeoutMs) override;
+    std::thread spawn(std::function<void()> body) override;
+
+protected:
+    void customEvent(QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    std::unordered_map<TargetId, EventHandler*> targets_;  // loop thread only
+    std::map<std::pair<TargetId, int>, int> timersByKey_;  // (target, id) -> Qt timer id
+    QHash<int, std::pair<TargetId, int>> keysByQtTimer_;
+    std::atomic<TargetId> nextTarget_{1};
+};
+
+}  // namespace zorvan

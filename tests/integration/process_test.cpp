@@ -1,0 +1,130 @@
+// The real program, started as a user would start it, in a home folder of
+// its own under Qt's offscreen platform.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/conf_checks.h"
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace zorvan {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// The environment of this process, less what would leak the developer's own
+// settings into the test, plus the given overrides.
+std::vector<std::string> Environment(const std::string& home, const std::string& runtime) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry(*e);
+        const std::string key = entry.substr(0, entry.find('='));
+        if (key == "HOME" || key.rfind("XDG_", 0) == 0 || key == "QT_QPA_PLATFORM" || key == "DISPLAY" ||
+            key == "WAYLAND_DISPLAY") {
+            continue;
+        }
+        env.push_back(entry);
+    }
+    env.push_back("HOME=" + home);
+    env.push_back("XDG_RUNTIME_DIR=" + runtime);
+    env.push_back("QT_QPA_PLATFORM=offscreen");
+    return env;
+}
+
+pid_t Start(const std::string& home, const std::string& runtime) {
+    std::vector<std::string> env = Environment(home, runtime);
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string binary = ZORVAN_DIALER_BINARY;
+    char* argv[] = {binary.data(), nullptr};
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, binary.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return -1;
+    return pid;
+}
+
+// Waits for the process to end; its exit status, or -1 on a time-out or a
+// death by signal.
+int WaitExit(pid_t pid, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        int status = 0;
+        const pid_t r = ::waitpid(pid, &status, WNOHANG);
+        if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::this_thread::sleep_for(20ms);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(20ms);
+    }
+    return condition();
+}
+
+std::size_t CountEntries(const std::string& folder) {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& e : fs::recursive_directory_iterator(folder)) ++n;
+    return n;
+}
+
+TEST(Program, FirstStartWritesTheSettingsAtSigtermAndASecondStartOnlyActivatesIt) {
+    test::TempDir home;
+    test::TempDir runtime;
+    const pid_t first = Start(home.path(), runtime.path());
+    ASSERT_GT(first, 0);
+    // The documents sub-folder is made during the window's start-up.
+    ASSERT_TRUE(WaitFor([&] { return fs::is_directory(home / "Documents/Zorvan"); }, 20s));
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(runtime / ("ZORVANDIALER-" + std::to_string(::getuid()))); }, 20s));
+
+    test::TempDir secondHome;
+    const auto started = std::chrono::steady_clock::now();
+    const pid_t second = Start(secondHome.path(), runtime.path());
+    ASSERT_GT(second, 0);
+    EXPECT_EQ(WaitExit(second, 10s), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+    EXPECT_EQ(CountEntries(secondHome.path()), 0u) << "the second start creates nothing";
+
+    std::this_thread::sleep_for(200ms);
+    ASSERT_EQ(::kill(first, SIGTERM), 0);
+    EXPECT_EQ(WaitExit(first, 20s), 0) << "SIGTERM runs the orderly shutdown";
+
+    const std::string conf = home / ".config/Zorvan/conf.xml";
+    ASSERT_TRUE(fs::exists(conf));
+    test::ExpectFirstStartConf(test::ReadFile(conf), home / "Documents/Zorvan/", true);
+    std::size_t inConfig = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(home / ".config/Zorvan")) ++inConfig;
+    EXPECT_EQ(inConfig, 1u) << "only conf.xml: no temporary file is left";
+}
+
+TEST(Program, SigintEndsTheProgramLikeExit) {
+    test::TempDir home;
+    test::TempDir runtime;
+    const pid_t pid = Start(home.path(), runtime.path());
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitFor([&] { return fs::is_directory(home / "Documents/Zorvan"); }, 20s));
+    std::this_thread::sleep_for(200ms);
+    ASSERT_EQ(::kill(pid, SIGINT), 0);
+    EXPECT_EQ(WaitExit(pid, 20s), 0);
+    EXPECT_TRUE(fs::exists(home / ".config/Zorvan/conf.xml"));
+}
+
+}  // namespace
+}  // namespace zorvan

@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <filesystem>
+
+#include "app/dialer_dlg.h"
+#include "app/single_instance.h"
+#include "data/settings.h"
+#include "platform/folders.h"
+#include "platform/qt/qt_event_loop.h"
+#include "support/conf_checks.h"
+#include "support/temp_dir.h"
+
+namespace zorvan {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Window {
+    test::TempDir home;
+    FixedFolders folders{home / "Documents", home / ".config"};
+    test::FakePrompts prompts;
+    QtEventLoop loop;
+    CDialerDlg dlg;
+    explicit Window(std::optional<bool> tray = true) : dlg(DialerServices{loop, prompts, folders, tray}) {}
+    std::string conf() const { return home / ".config/Zorvan/conf.xml"; }
+};
+
+QStringList MenuTitles(QMenuBar& bar) {
+    QStringList titles;
+    for (QAction* a : bar.actions()) titles << a->text();
+    return titles;
+}
+
+QStringList Items(QMenuBar& bar, const QString& title) {
+    QStringList items;
+    for (QAction* a : bar.actions()) {
+        if (a->text() != title) continue;
+        for (QAction* item : a->menu()->actions()) items << item->text();
+    }
+    return items;
+}
+
+TEST(DialerDlg, MainWindowShowsItsTitleMenusAndButtons) {
+    Window w;
+    w.dlg.Initialize();
+    EXPECT_EQ(w.dlg.windowTitle(), "Zorvan Dialer for Skype");
+    EXPECT_EQ(w.dlg.minimumSize(), QSize(720, 522));
+    QMenuBar& bar = *w.dlg.menuBar();
+    EXPECT_EQ(MenuTitles(bar), (QStringList{"File", "Import", "Export", "Tools", "Report", "Help"}));
+    EXPECT_EQ(Items(bar, "File"),
+              (QStringList{"New Campaign", "Insert One Contact", "Remove Current Campaign", "Exit"}));
+    EXPECT_EQ(Items(bar, "Tools"), (QStringList{"Options", "Customize Display of Columns", "Skype Silent Mode",
+                                                "Clear Calls Status"}));
+    EXPECT_EQ(Items(bar, "Help"), (QStringList{"Online Help", "About"}));
+
+    QStringList captions;
+    for (QPushButton* b : w.dlg.view().toolbar) captions << b->text();
+    EXPECT_EQ(captions, (QStringList{"New...", "Import...", "Export...", "Options...", "Report...", "Help...",
+                                     "Connecting to Skype...", "Dial Pad"}));
+    EXPECT_EQ(w.dlg.view().automatic->title(), "Automatic Dialing");
+    EXPECT_EQ(w.dlg.view().semiAutomatic->title(), "Semi-Automatic Dialing");
+    EXPECT_TRUE(w.dlg.view().autoStart->isEnabled());
+    EXPECT_FALSE(w.dlg.view().autoPause->isEnabled());
+    EXPECT_FALSE(w.dlg.view().semiNext->isEnabled());
+    EXPECT_EQ(w.dlg.view().connection->text(), "Connecting to Skype...");
+    w.dlg.Shutdown();
+}
+
+TEST(DialerDlg, AboutBoxGoesThroughThePrompts) {
+    Window w;
+    w.dlg.Initialize();
+    ui::FindCommand(w.dlg, ui::cmd::kAbout)->trigger();
+    ASSERT_EQ(w.prompts.asked.size(), 1u);
+    EXPECT_EQ(w.prompts.asked[0].caption, "About Zorvan Dialer");
+    EXPECT_EQ(w.prompts.asked[0].text.rfind("Version 1.2.5.21", 0), 0u);
+    w.dlg.Shutdown();
+}
+
+TEST(DialerDlg, CloseBoxHidesOrMinimisesAndActivationBringsTheWindowBack) {
+    for (const bool tray : {true, false}) {
+        Window w(tray);
+        w.dlg.Initialize();
+        w.dlg.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.dlg));
+        w.dlg.close();
+        EXPECT_FALSE(w.dlg.closing()) << "the close box never ends the program";
+        if (tray) {
+            EXPECT_FALSE(w.dlg.isVisible());
+        } else {
+            EXPECT_TRUE(w.dlg.isVisible()) << "without a tray the window could not be found again";
+            EXPECT_TRUE(w.dlg.isMinimized());
+        }
+        // A left click on the tray icon arrives as UM_TRAY_NOTIFY.
+        w.loop.post(w.dlg.target(), {0x501, 1, 0x202});
+        QTRY_VERIFY(w.dlg.isVisible() && !w.dlg.isMinimized());
+        w.dlg.Shutdown();
+    }
+}
+
+TEST(DialerDlg, BothExitCommandsAskToEndTheProgram) {
+    Window w;
+    w.dlg.Initialize();
+    QSignalSpy spy(&w.dlg, &CDialerDlg::exitRequested);
+    ui::FindCommand(w.dlg, ui::cmd::kExit)->trigger();
+    ui::FindCommand(w.dlg, ui::cmd::kTrayExit)->trigger();
+    EXPECT_EQ(spy.count(), 2);
+    w.dlg.Shutdown();
+}
+
+TEST(DialerDlg, StartUpCreatesTheFoldersAndShutdownWritesTheSettingsWithThePosition) {
+    Window w;
+    w.dlg.Initialize();
+    EXPECT_TRUE(fs::is_directory(w.home / "Documents/Zorvan"));
+    EXPECT_TRUE(fs::is_directory(w.home / ".config/Zorvan"));
+    EXPECT_FALSE(fs::exists(w.conf())) << "nothing is written before the exit";
+    EXPECT_EQ(Settings::Instance().get(&SettingsData::recfolder), w.home / "Documents/Zorvan/");
+    w.dlg.setGeometry(40, 30, 800, 560);
+    w.dlg.Shutdown();
+    EXPECT_TRUE(w.dlg.closing());
+    EXPECT_FALSE(Settings::HasInstance());
+    const std::string xml = test::ReadFile(w.conf());
+    test::ExpectFirstStartConf(xml, w.home / "Documents/Zorvan/", true);
+    EXPECT_NE(xml.find("<pos>40,30,840,590</pos>"), std::string::npos) << xml;
+    w.dlg.Shutdown();  // runs once
+}
+
+TEST(DialerDlg, SavedPositionIsRestoredAndABadOneCentres) {
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    for (const auto& [pos, restored] : std::vector<std::pair<std::string, bool>>{
+             {"20,30,760,580", true}, {"0,0,0,0", false}, {"", false}, {"5000,5000,6000,6000", false}}) {
+        Window w;
+        fs::create_directories(w.home / ".config/Zorvan");
+        test::WriteFile(w.conf(), "<dialer><conf><pos>" + pos + "</pos></conf></dialer>");
+        w.dlg.Initialize();
+        const QRect g = w.dlg.geometry();
+        if (restored) {
+            EXPECT_EQ(g, QRect(20, 30, 740, 550)) << pos;
+        } else {
+            EXPECT_LE(std::abs(g.center().x() - area.center().x()), 1) << pos;
+            EXPECT_LE(std::abs(g.center().y() - area.center().y()), 1) << pos;
+        }
+        w.dlg.Shutdown();
+    }
+}
+
+TEST(SingleInstance, SecondClaimActivatesTheFirst) {
+    test::TempDir runtime;
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.path()));
+    {
+        SingleInstance first;
+        ASSERT_EQ(first.claim(), SingleInstance::Role::First);
+        QSignalSpy activations(&first, &SingleInstance::activationRequested);
+        SingleInstance second;
+        EXPECT_EQ(second.claim(), SingleInstance::Role::Second);
+        QTRY_COMPARE(activations.count(), 1);
+    }
+    // With the first gone its lock is free again.
+    SingleInstance again;
+    EXPECT_EQ(again.claim(), SingleInstance::Role::First);
+    qputenv("XDG_RUNTIME_DIR", saved);
+}
+
+}  // namespace
+}  // namespace zorvan
