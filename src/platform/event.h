@@ -10,6 +10,7 @@ struct Event {
     std::uint32_t id = 0;
     std::uintptr_t wParam = 0;
     std::intptr_t lParam = 0;
+    bool operator==(const Event&) const = default;
 };
 
 // Identifies an event target registered with an event loop. Posting to an id

@@ -22,7 +22,12 @@ public:
 
 }  // namespace
 
-QtEventLoop::QtEventLoop() = default;
+QtEventLoop::QtEventLoop(double speed) : speed_(speed > 0 ? speed : 1.0) {}
+
+std::int64_t QtEventLoop::RealMs(std::int64_t ms) const {
+    if (ms <= 0) return ms;
+    return std::max<std::int64_t>(1, static_cast<std::int64_t>(static_cast<double>(ms) / speed_));
+}
 
 QtEventLoop::~QtEventLoop() {
     QCoreApplication::removePostedEvents(this, kDialerEventType);
@@ -55,7 +60,7 @@ void QtEventLoop::post(TargetId target, Event event) {
 void QtEventLoop::setTimer(TargetId target, int timerId, std::int64_t intervalMs) {
     killTimer(target, timerId);
     if (!targets_.contains(target)) return;
-    const int interval = static_cast<int>(std::clamp<std::int64_t>(intervalMs, 1, INT32_MAX));
+    const int interval = static_cast<int>(std::clamp<std::int64_t>(RealMs(intervalMs), 1, INT32_MAX));
     const int qtId = startTimer(interval, Qt::PreciseTimer);
     if (qtId == 0) return;
     timersByKey_[{target, timerId}] = qtId;
@@ -80,17 +85,17 @@ void QtEventLoop::pumpWait(std::int64_t ms) {
 }
 
 std::int64_t QtEventLoop::now() const {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    const auto real = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_);
+    return static_cast<std::int64_t>(static_cast<double>(real.count()) * speed_);
 }
 
 std::chrono::system_clock::time_point QtEventLoop::wallNow() const {
-    return std::chrono::system_clock::now();
+    if (speed_ == 1.0) return std::chrono::system_clock::now();
+    return wallStart_ + std::chrono::milliseconds(now());
 }
 
 bool QtEventLoop::wait(WaitEvent& event, std::int64_t timeoutMs) {
-    return event.waitReal(timeoutMs);
+    return event.waitReal(RealMs(timeoutMs));
 }
 
 std::thread QtEventLoop::spawn(std::function<void()> body) {

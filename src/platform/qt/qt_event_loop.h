@@ -17,7 +17,9 @@ namespace zorvan {
 class QtEventLoop final : public QObject, public EventLoop {
     Q_OBJECT
 public:
-    QtEventLoop();
+    // `speed` > 1 runs every timer, pause and wait that many times faster,
+    // for tests of real components on timelines of many seconds.
+    explicit QtEventLoop(double speed = 1.0);
     ~QtEventLoop() override;
 
     TargetId addTarget(EventHandler& handler) override;
@@ -40,6 +42,11 @@ private:
     std::map<std::pair<TargetId, int>, int> timersByKey_;  // (target, id) -> Qt timer id
     QHash<int, std::pair<TargetId, int>> keysByQtTimer_;
     std::atomic<TargetId> nextTarget_{1};
+    const double speed_;
+    const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    const std::chrono::system_clock::time_point wallStart_ = std::chrono::system_clock::now();
+
+    std::int64_t RealMs(std::int64_t ms) const;
 };
 
 }  // namespace zorvan

@@ -1,0 +1,290 @@
+// The Skype link against the real stand-in, on a private session bus
+// (dbus-run-session). The dialer's event loop runs ten times faster than
+// real time, so the keep-alive's 20-second loss takes two real seconds.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+
+#include <algorithm>
+#include <mutex>
+
+#include "platform/qt/dbus_skype_transport.h"
+#include "platform/qt/qt_event_loop.h"
+#include "platform/um_events.h"
+#include "skype/skype_connector.h"
+#include "support/temp_dir.h"
+
+namespace zorvan {
+namespace {
+
+using Texts = std::vector<std::string>;
+constexpr double kSpeed = 10.0;
+
+bool WaitUntil(const std::function<bool()>& done, int realMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > realMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+bool SkypeOnBus() {
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("com.Skype.API")).value();
+}
+
+// The stand-in as a separate process with its scenario and its log.
+class StandIn {
+public:
+    explicit StandIn(const std::string& scenario) {
+        test::WriteFile(dir_ / "scenario.txt", scenario);
+        Start();
+    }
+    ~StandIn() { Kill(); }
+
+    void Start() {
+        process_.start(QStringLiteral(SKYPE_SIM_BINARY),
+                       {QStringLiteral("--scenario"), QString::fromStdString(dir_ / "scenario.txt"),
+                        QStringLiteral("--log"), QString::fromStdString(log())});
+        EXPECT_TRUE(WaitUntil(SkypeOnBus, 10000)) << "the stand-in did not take com.Skype.API";
+        // Its ApiAvailable goes out just after it takes the name; let that
+        // pass before a dialer starts, so it meets only its own discover.
+        EXPECT_TRUE(WaitUntil([this] { return test::ReadFile(log()).find("started as") != std::string::npos; }, 10000));
+        WaitUntil([] { return false; }, 100);
+    }
+    void Kill() {
+        if (process_.state() == QProcess::NotRunning) return;
+        process_.kill();
+        process_.waitForFinished(5000);
+        EXPECT_TRUE(WaitUntil([] { return !SkypeOnBus(); }, 10000));
+    }
+    std::string log() const { return dir_ / "log.txt"; }
+    // Every command the stand-in received, in order.
+    Texts Received() const {
+        Texts out;
+        QFile file(QString::fromStdString(log()));
+        if (!file.open(QIODevice::ReadOnly)) return out;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const int arrow = line.indexOf(" <- ");
+            if (arrow >= 0) out.push_back(line.mid(arrow + 4).toStdString());
+        }
+        return out;
+    }
+
+private:
+    test::TempDir dir_;
+    QProcess process_;
+};
+
+// Records what the dialer hands to the bus, with the loop time.
+class RecordingTransport final : public SkypeTransport {
+public:
+    RecordingTransport(SkypeTransport& inner, EventLoop& loop) : inner_(inner), loop_(loop) {}
+    bool Open(SkypeTransportListener& l) override { return inner_.Open(l); }
+    void Close() override { inner_.Close(); }
+    void BroadcastDiscover() override { inner_.BroadcastDiscover(); }
+    bool CopyData(const std::string& peer, std::string_view bytes) override {
+        {
+            std::lock_guard lock(mutex_);
+            sent_.emplace_back(std::string(bytes.substr(0, bytes.size() - 1)), loop_.now());
+        }
+        return inner_.CopyData(peer, bytes);
+    }
+    std::vector<std::pair<std::string, std::int64_t>> sent() const {
+        std::lock_guard lock(mutex_);
+        return sent_;
+    }
+
+private:
+    SkypeTransport& inner_;
+    EventLoop& loop_;
+    mutable std::mutex mutex_;
+    std::vector<std::pair<std::string, std::int64_t>> sent_;
+};
+
+struct Seen {
+    std::uint32_t id;
+    std::intptr_t wParam;
+    std::intptr_t lParam;
+    int state;  // the slot's state when a UM_CALL_UPDATE arrived
+    std::int64_t at;
+};
+
+// The dialer's side: the connector on the real bus, its events recorded.
+struct Dialer final : EventHandler {
+    QtEventLoop loop{kSpeed};
+    DBusSkypeTransport bus;
+    RecordingTransport transport{bus, loop};
+    ScopedTarget target{loop, *this};
+    SkypeConnector connector{loop, transport};
+    std::vector<Seen> seen;
+
+    ~Dialer() override { connector.Shutdown(); }
+    void OnEvent(const Event& e) override {
+        const auto index = static_cast<std::intptr_t>(e.wParam);
+        int state = -1;
+        if (e.id == um::UM_CALL_UPDATE && index >= 0) state = connector.callTable().slot(static_cast<int>(index)).state;
+        seen.push_back({e.id, index, e.lParam, state, loop.now()});
+    }
+    bool Saw(std::uint32_t id, std::intptr_t wParam = -2) const {
+        return std::any_of(seen.begin(), seen.end(),
+                           [&](const Seen& s) { return s.id == id && (wParam == -2 || s.wParam == wParam); });
+    }
+    std::vector<std::uint32_t> Ids() const {
+        std::vector<std::uint32_t> ids;
+        for (const Seen& s : seen) ids.push_back(s.id);
+        return ids;
+    }
+    std::vector<int> CallStates() const {
+        std::vector<int> states;
+        for (const Seen& s : seen) {
+            if (s.id == um::UM_CALL_UPDATE && s.lParam == 2 && s.state >= 0) states.push_back(s.state);
+        }
+        return states;
+    }
+    bool AttachAndWaitOpen() {
+        if (!connector.Attach(target.id())) return false;
+        return WaitUntil([this] { return Saw(um::UM_SKYPE_USER_HANDLE); }, 10000);
+    }
+};
+
+// True when `wanted` appears in `all` in this order (other texts between).
+bool InOrder(const Texts& all, const Texts& wanted) {
+    auto it = all.begin();
+    for (const std::string& w : wanted) {
+        it = std::find(it, all.end(), w);
+        if (it == all.end()) return false;
+        ++it;
+    }
+    return true;
+}
+
+TEST(SkypeLink, AttachesAtOnceAndAsksItsFourInitialQuestions) {
+    StandIn skype("attach immediate\nversion 8.99.0.403\nhandle demo.user\n");
+    Dialer dialer;
+    ASSERT_TRUE(dialer.AttachAndWaitOpen());
+    EXPECT_EQ(dialer.Ids(), (std::vector<std::uint32_t>{um::UM_SKYPE_LINK_OPENED, um::UM_SKYPE_ATTACHED,
+                                                        um::UM_SKYPE_VERSION, um::UM_SKYPE_USER_STATUS,
+                                                        um::UM_SKYPE_USER_STATUS, um::UM_SKYPE_USER_HANDLE}));
+    EXPECT_EQ(dialer.seen[3].wParam, 3) << "ONLINE";
+    const Texts received = skype.Received();
+    ASSERT_GE(received.size(), 4u);
+    EXPECT_EQ(Texts(received.begin(), received.begin() + 4),
+              (Texts{"GET SKYPEVERSION", "GET CONNSTATUS", "GET USERSTATUS", "GET CURRENTUSERHANDLE"}));
+}
+
+TEST(SkypeLink, PendingAuthorisationThenGranted) {
+    StandIn skype("attach pending 0.5\n");
+    Dialer dialer;
+    ASSERT_TRUE(dialer.AttachAndWaitOpen());
+    const auto ids = dialer.Ids();
+    ASSERT_GE(ids.size(), 3u);
+    EXPECT_EQ(ids[0], um::UM_SKYPE_PENDING);
+    EXPECT_EQ(ids[1], um::UM_SKYPE_LINK_OPENED);
+    EXPECT_EQ(ids[2], um::UM_SKYPE_ATTACHED);
+}
+
+TEST(SkypeLink, RefusedAccessIsReported) {
+    StandIn skype("attach refused\n");
+    Dialer dialer;
+    ASSERT_TRUE(dialer.connector.Attach(dialer.target.id()));
+    ASSERT_TRUE(WaitUntil([&] { return dialer.Saw(um::UM_SKYPE_REFUSED); }, 10000));
+    EXPECT_FALSE(dialer.connector.linkOpen());
+}
+
+TEST(SkypeLink, AnsweredCallGoesThroughItsStatesAndTheDialerAsksTheRightQuestions) {
+    StandIn skype("number +15551230001 ring 0.3 answer hangup-after 1.2\n");
+    Dialer dialer;
+    ASSERT_TRUE(dialer.AttachAndWaitOpen());
+    dialer.seen.clear();
+    ASSERT_TRUE(dialer.connector.CallNumber("+15551230001"));
+    ASSERT_TRUE(WaitUntil([&] { return !dialer.CallStates().empty() && dialer.CallStates().back() == 8; }, 15000));
+    EXPECT_EQ(dialer.CallStates(), (std::vector<int>{2, 5, 6, 8}));
+    EXPECT_TRUE(InOrder(skype.Received(), {"CALL +15551230001", "GET CALL 1001 TYPE", "get call 1001 partner_handle",
+                                           "GET CALL 1001 TYPE", "GET CALL 1001 TARGET_IDENTITY",
+                                           "GET CALL 1001 PARTNER_HANDLE"}));
+    EXPECT_TRUE(InOrder(skype.Received(), {"GET USER +15551230001 FULLNAME"}));
+    EXPECT_EQ(dialer.connector.callTable().PartnerOf("1001"), "+15551230001");
+}
+
+TEST(SkypeLink, EachUnansweredOutcomeEndsInItsOwnState) {
+    StandIn skype(
+        "number +1001 ring 0.2 busy\n"
+        "number +1002 ring 0.2 refuse\n"
+        "number +1003 ring 0.2 fail 34\n"
+        "number +1004 ring 0.2 missed\n"
+        "number +1005 noanswer\n"
+        "number +1006 reject 92\n");
+    Dialer dialer;
+    ASSERT_TRUE(dialer.AttachAndWaitOpen());
+    const auto finalState = [&](const std::string& number, int expected) {
+        dialer.connector.ResetCallState();
+        dialer.seen.clear();
+        dialer.connector.CallNumber(number);
+        EXPECT_TRUE(WaitUntil([&] { return !dialer.CallStates().empty() && dialer.CallStates().back() == expected; },
+                              15000))
+            << number;
+    };
+    finalState("+1001", 11);
+    finalState("+1002", 10);
+    finalState("+1003", 4);
+    finalState("+1004", 9);
+
+    // Never answered: the dialer hangs up, the client cancels.
+    finalState("+1005", 5);
+    dialer.connector.callTable().HangUpAll();
+    EXPECT_TRUE(WaitUntil([&] { return dialer.CallStates().back() == 12; }, 15000));
+
+    dialer.seen.clear();
+    dialer.connector.CallNumber("+1006");
+    EXPECT_TRUE(WaitUntil([&] { return dialer.Saw(um::UM_CALL_INVALID_NUMBER); }, 15000));
+}
+
+TEST(SkypeLink, LossIsReportedTwentySecondsAfterTheLastPingAndARestartReattaches) {
+    auto skype = std::make_unique<StandIn>("attach immediate\n");
+    Dialer dialer;
+    ASSERT_TRUE(dialer.AttachAndWaitOpen());
+    // Let a few keep-alive rounds pass, then kill the client.
+    const auto pings = [&] {
+        int n = 0;
+        for (const auto& [text, at] : dialer.transport.sent()) n += text == "PING";
+        return n;
+    };
+    ASSERT_TRUE(WaitUntil([&] { return pings() >= 2; }, 10000));
+    skype.reset();
+    ASSERT_TRUE(WaitUntil([&] { return dialer.Saw(um::UM_SKYPE_USER_STATUS, 2); }, 10000));
+    const std::int64_t lostAt =
+        std::find_if(dialer.seen.begin(), dialer.seen.end(), [](const Seen& s) {
+            return s.id == um::UM_SKYPE_USER_STATUS && s.wParam == 2;
+        })->at;
+    // The first try of the last PING (its retries follow within 300 ms).
+    std::int64_t lastPing = -100000;
+    for (const auto& [text, at] : dialer.transport.sent()) {
+        if (text == "PING" && at - lastPing > 1000) lastPing = at;
+    }
+    // The PING leaves at the sender's next poll, up to 300 ms after the tick.
+    EXPECT_GE(lostAt - lastPing, 19300);
+    EXPECT_LE(lostAt - lastPing, 20800);
+    EXPECT_FALSE(dialer.connector.linkOpen());
+
+    dialer.seen.clear();
+    StandIn again("attach immediate\n");
+    ASSERT_TRUE(WaitUntil([&] { return dialer.Saw(um::UM_SKYPE_USER_HANDLE); }, 10000));
+    EXPECT_TRUE(dialer.Saw(um::UM_SKYPE_LINK_OPENED));
+    EXPECT_TRUE(dialer.connector.linkOpen());
+}
+
+}  // namespace
+}  // namespace zorvan
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

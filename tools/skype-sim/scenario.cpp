@@ -1,0 +1,143 @@
+#include "scenario.h"
+
+#include <sstream>
+
+namespace skypesim {
+
+namespace {
+
+bool ToSeconds(const std::string& word, double& out) {
+    try {
+        std::size_t used = 0;
+        out = std::stod(word, &used);
+        return used == word.size() && out >= 0;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool ToInt(const std::string& word, int& out) {
+    try {
+        std::size_t used = 0;
+        out = std::stoi(word, &used);
+        return used == word.size();
+    } catch (...) {
+        return false;
+    }
+}
+
+std::string Rest(std::istringstream& in) {
+    std::string rest;
+    std::getline(in, rest);
+    const auto start = rest.find_first_not_of(' ');
+    return start == std::string::npos ? std::string() : rest.substr(start);
+}
+
+bool ParseCallee(std::istringstream& in, Callee& callee, std::string& error) {
+    std::string word;
+    while (in >> word) {
+        double seconds = 0;
+        if (word == "ring" && in >> word && ToSeconds(word, seconds)) {
+            callee.ringSeconds = seconds;
+        } else if (word == "earlymedia") {
+            callee.earlyMedia = true;
+        } else if (word == "answer") {
+            callee.outcome = Callee::Outcome::Answer;
+        } else if (word == "busy") {
+            callee.outcome = Callee::Outcome::Busy;
+        } else if (word == "refuse") {
+            callee.outcome = Callee::Outcome::Refuse;
+        } else if (word == "missed") {
+            callee.outcome = Callee::Outcome::Missed;
+        } else if (word == "noanswer") {
+            callee.outcome = Callee::Outcome::NoAnswer;
+        } else if (word == "fail" && in >> word && ToInt(word, callee.code)) {
+            callee.outcome = Callee::Outcome::Fail;
+        } else if (word == "reject" && in >> word && ToInt(word, callee.code)) {
+            callee.outcome = Callee::Outcome::Reject;
+        } else if (word == "pstn-failure") {
+            callee.outcome = Callee::Outcome::PstnFailure;
+            callee.text = Rest(in);
+            if (callee.text.empty()) callee.text = "10404 PSTN connection failure";
+        } else if (word == "hangup-after" && in >> word && ToSeconds(word, seconds)) {
+            callee.hangupAfter = seconds;
+        } else {
+            error = "unknown or incomplete callee option '" + word + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+const Callee& Scenario::CalleeFor(const std::string& number) const {
+    const auto it = callees.find(number);
+    return it == callees.end() ? fallback : it->second;
+}
+
+std::optional<Scenario> ParseScenario(const std::string& text, std::string& error) {
+    Scenario scenario;
+    std::istringstream lines(text);
+    std::string line;
+    int lineNumber = 0;
+    while (std::getline(lines, line)) {
+        ++lineNumber;
+        if (const auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
+        std::istringstream in(line);
+        std::string key;
+        if (!(in >> key)) continue;
+        std::string word;
+        std::string problem;
+        if (key == "version" && in >> scenario.version) {
+        } else if (key == "handle" && in >> scenario.handle) {
+        } else if (key == "attach" && in >> word) {
+            if (word == "immediate") {
+                scenario.attach = Scenario::AttachPolicy::Immediate;
+            } else if (word == "refused") {
+                scenario.attach = Scenario::AttachPolicy::Refused;
+            } else if (word == "never") {
+                scenario.attach = Scenario::AttachPolicy::Never;
+            } else if (word == "pending" && in >> word && ToSeconds(word, scenario.pendingSeconds)) {
+                scenario.attach = Scenario::AttachPolicy::Pending;
+            } else {
+                problem = "attach takes immediate, pending SECONDS, refused or never";
+            }
+        } else if (key == "number" && in >> word) {
+            Callee callee;
+            if (ParseCallee(in, callee, problem)) {
+                if (word == "default") {
+                    scenario.fallback = callee;
+                } else {
+                    scenario.callees[word] = callee;
+                }
+            }
+        } else if (key == "at" && in >> word) {
+            TimedAction action;
+            std::string kind;
+            if (!ToSeconds(word, action.at) || !(in >> kind)) {
+                problem = "at takes SECONDS and an action";
+            } else if (kind == "userstatus" && in >> action.value) {
+                action.kind = TimedAction::Kind::UserStatus;
+            } else if (kind == "logout") {
+                action.kind = TimedAction::Kind::Logout;
+            } else if (kind == "login") {
+                action.kind = TimedAction::Kind::Login;
+            } else if (kind == "exit") {
+                action.kind = TimedAction::Kind::Exit;
+            } else {
+                problem = "unknown action '" + kind + "'";
+            }
+            if (problem.empty()) scenario.timeline.push_back(action);
+        } else {
+            problem = "unknown or incomplete line";
+        }
+        if (!problem.empty()) {
+            error = "line " + std::to_string(lineNumber) + ": " + problem;
+            return std::nullopt;
+        }
+    }
+    return scenario;
+}
+
+}  // namespace skypesim

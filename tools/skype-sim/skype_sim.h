@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+
+#include <map>
+#include <memory>
+
+#include "scenario.h"
+
+class QDBusMessage;
+class QTimer;
+
+namespace skypesim {
+
+class SkypeSim;
+
+// The object the stand-in exports at /com/Skype/DesktopAPI: the dialers call
+// CopyData on it with their commands.
+class ApiObject final : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.Skype.DesktopAPI")
+public:
+    explicit ApiObject(SkypeSim& sim) : sim_(sim) {}
+public slots:
+    bool CopyData(const QByteArray& data);
+
+private:
+    SkypeSim& sim_;
+};
+
+// The Skype client as the Desktop API documents it, played from a scenario.
+class SkypeSim final : public QObject {
+    Q_OBJECT
+public:
+    SkypeSim(Scenario scenario, const QString& logPath);
+    ~SkypeSim() override;
+    // Takes com.Skype.API on the session bus and announces the API.
+    bool Start(QString& error);
+
+    bool OnCommand(const QString& sender, const QByteArray& data);
+
+private slots:
+    void OnDiscover(const QDBusMessage& message);
+
+private:
+    struct Call {
+        QString id;
+        QString peer;
+        QString number;
+        QString status;
+        bool answered = false;
+        int duration = 0;
+        QTimer* durationTimer = nullptr;
+        std::vector<QTimer*> pending;
+    };
+
+    void Log(const char* direction, const QString& text);
+    void SendTo(const QString& peer, const QString& text);
+    void SendNext(const QString& peer);
+    void SendAttach(const QString& peer, uint status);
+    void Broadcast(const QString& text);
+    void Later(Call& call, double seconds, std::function<void()> action);
+    void SetStatus(Call& call, const QString& status);
+    void EndCall(Call& call, const QString& status);
+    void PlaceCall(const QString& peer, const QString& number);
+    void HandleAlter(const QString& peer, const QString& text, const QStringList& words);
+    void HandleGetCall(const QString& peer, const QStringList& words);
+    void RunTimeline();
+
+    Scenario scenario_;
+    QDBusConnection bus_;
+    ApiObject api_;
+    QFile log_;
+    QElapsedTimer clock_;
+    QSet<QString> attached_;
+    QHash<QString, QStringList> outbox_;  // per peer, sent one at a time in order
+    QSet<QString> sending_;
+    std::map<int, std::unique_ptr<Call>> calls_;
+    int nextCallId_ = 1001;
+    QString userStatus_ = QStringLiteral("ONLINE");
+    QString connStatus_ = QStringLiteral("ONLINE");
+};
+
+}  // namespace skypesim
