@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # toolchain
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git clang libclang-rt-14-dev
   # Qt 6: core, widgets, D-Bus, network, multimedia, test, platform plugins
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-qpa-plugins
   libqt6dbus6 libqt6network6 libqt6test6 libgl-dev

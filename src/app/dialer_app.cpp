@@ -5,9 +5,11 @@
 #include "app/dialer_dlg.h"
 #include "app/signal_bridge.h"
 #include "app/single_instance.h"
+#include "platform/qt/dbus_skype_transport.h"
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_folders.h"
 #include "platform/qt/qt_prompts.h"
+#include "platform/qt/qt_shell.h"
 
 namespace zorvan {
 
@@ -24,7 +26,9 @@ int CDialerApp::Run(int argc, char** argv) {
     QtEventLoop loop;
     QtPrompts prompts;
     QtFolders folders;
-    CDialerDlg dlg(DialerServices{loop, prompts, folders, std::nullopt});
+    QtShell shell;
+    DBusSkypeTransport skype;
+    CDialerDlg dlg(DialerServices{loop, prompts, folders, shell, &skype, std::nullopt});
     prompts.setParent(&dlg);
 
     // exit(), not quit(): quit() first offers every window a close, and the

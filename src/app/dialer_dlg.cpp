@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 
+#include "app/web_pages.h"
 #include "app/window_placement.h"
 #include "data/disposition_list.h"
 #include "data/greeting_list.h"
@@ -17,8 +18,11 @@
 #include "dial/autosave_thread.h"
 #include "platform/folders.h"
 #include "platform/prompts.h"
+#include "platform/shell.h"
 #include "platform/um_events.h"
+#include "skype/skype_connector.h"
 #include "ui/app_icon.h"
+#include "ui/clickable_label.h"
 
 namespace zorvan {
 
@@ -31,6 +35,10 @@ CDialerDlg::CDialerDlg(DialerServices services, QWidget* parent)
     : QMainWindow(parent), services_(services) {
     view_ = ui::BuildMainWindowView(*this);
     ConnectCommands();
+    // The connection label is a link to the help page while Skype is not there.
+    connect(view_.connection, &ui::ClickableLabel::clicked, this, [this] {
+        if (!connected_) services_.shell.Open(web::kAccessSkype);
+    });
 }
 
 CDialerDlg::~CDialerDlg() {
@@ -56,6 +64,13 @@ void CDialerDlg::OnCommand(int commandId) {
         case ui::cmd::kExit:
         case ui::cmd::kTrayExit:
             emit exitRequested();
+            break;
+        case ui::cmd::kSilentMode:
+        case ui::cmd::kButtonSkypeState:
+            if (connector_ != nullptr) connector_->SetSilentMode();
+            break;
+        case ui::cmd::kOnlineHelp:
+            services_.shell.Open(web::kOnlineHelp);
             break;
         case ui::cmd::kAbout:
             services_.prompts.messageBox("About Zorvan Dialer",
@@ -108,6 +123,12 @@ void CDialerDlg::Initialize() {
         settings.set(&SettingsData::recfolder, folders_.defaultRecFolder());
     }
 
+    // 11: the Skype link; it reports to this window.
+    if (services_.skype != nullptr) {
+        connector_ = &SkypeConnector::Create(services_.loop, *services_.skype);
+        connector_->Attach(target());
+    }
+
     // 17: the last campaign is shown in the path line.
     const std::string lastcamp = settings.get(&SettingsData::lastcamp);
     if (!lastcamp.empty()) view_.campaignPath->setText(QStringLiteral(" ") + QString::fromStdString(lastcamp));
@@ -141,6 +162,12 @@ void CDialerDlg::Shutdown() {
         Settings::DestroyInstance();
     }
 
+    // 12: the Skype link.
+    if (connector_ != nullptr) {
+        SkypeConnector::DestroyInstance();
+        connector_ = nullptr;
+    }
+
     // 14: the lists.
     DispositionList::DestroyInstance();
     GreetingList::DestroyInstance();
@@ -164,9 +191,39 @@ void CDialerDlg::OnEvent(const Event& event) {
                 view_.trayMenu->exec(QCursor::pos());
             }
             break;
+        case um::UM_SKYPE_USER_STATUS:
+            ShowConnection(event.wParam);
+            break;
+        case um::UM_SKYPE_REFUSED:
+            ShowRefusal();
+            break;
         default:
             break;
     }
+}
+
+// Statuses 0 to 2 mean no usable Skype; 3 to 8 are all online-like.
+void CDialerDlg::ShowConnection(std::uintptr_t userStatus) {
+    if (userStatus > 8) return;
+    QLabel& label = *view_.connection;
+    if (userStatus <= 2) {
+        connected_ = false;
+        ui::SetConnectionText(label, QStringLiteral("Skype is unavailable..."), QStringLiteral("red"));
+        label.setCursor(Qt::PointingHandCursor);
+    } else {
+        connected_ = true;
+        view_.skypeState->setText(QStringLiteral("Skype silent mode"));
+        ui::SetConnectionText(label, QStringLiteral("Connected to Skype"), QStringLiteral("black"));
+        label.unsetCursor();
+    }
+}
+
+void CDialerDlg::ShowRefusal() {
+    services_.prompts.messageBox("Zorvan Dialer",
+                                 std::string("Your Skype refused Zorvan Dialer to access it.\nPlease visit the page (") +
+                                     web::kAccessSkype + ") to resolve the issue!",
+                                 PromptIcon::Warning, PromptButtons::Ok);
+    services_.shell.Open(web::kAccessSkype);
 }
 
 void CDialerDlg::closeEvent(QCloseEvent* event) {

@@ -17,12 +17,18 @@ namespace zorvan {
 class AutosaveThread;
 class Folders;
 class Prompts;
+class Shell;
+class SkypeConnector;
+class SkypeTransport;
 
 // What the main window needs from the platform; tests hand in their own.
 struct DialerServices {
     EventLoop& loop;
     Prompts& prompts;
     Folders& folders;
+    Shell& shell;
+    // The link to the Skype client; none: the program runs without one.
+    SkypeTransport* skype = nullptr;
     // Whether a notification area exists; decided by the platform when unset.
     std::optional<bool> trayAvailable;
 };
@@ -41,6 +47,7 @@ public:
     void Activate();
 
     bool closing() const { return closing_.isSet(); }
+    bool connected() const { return connected_; }
     bool trayAvailable() const { return trayAvailable_; }
     const ui::MainWindowView& view() const { return view_; }
     const AppFolders& appFolders() const { return folders_; }
@@ -59,6 +66,8 @@ private:
     void ConnectCommands();
     void AddTrayIcon();
     void ApplyPlacement(const std::string& pos);
+    void ShowConnection(std::uintptr_t userStatus);
+    void ShowRefusal();
     std::string CurrentPos() const;
 
     DialerServices services_;
@@ -69,6 +78,8 @@ private:
     WaitEvent closing_{WaitEvent::Mode::Manual};
     bool initialized_ = false;
     bool shutDown_ = false;
+    bool connected_ = false;
+    SkypeConnector* connector_ = nullptr;
     std::unique_ptr<ScopedTarget> target_;
     std::unique_ptr<AutosaveThread> autosave_;
 };

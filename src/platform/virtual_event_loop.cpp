@@ -78,7 +78,8 @@ std::size_t VirtualEventLoop::sleepingWorkers() const {
 }
 
 void VirtualEventLoop::wakeLocked(Waiter& waiter, bool timedOut) {
-    if (waiter.woken) return;
+    if (waiter.woken || !waiter.sleeping) return;
+    waiter.sleeping = false;
     waiter.woken = true;
     waiter.timedOut = timedOut;
     if (waiter.counted) ++running_;
@@ -110,6 +111,7 @@ bool VirtualEventLoop::wait(WaitEvent& event, std::int64_t timeoutMs) {
         waiter->listener = event.addListener([this, weak = std::weak_ptr<Waiter>(waiter)] { onEventSet(weak); });
         if (event.isSet()) continue;  // set between the first look and the listener
         sleepers_.push_back(waiter);
+        waiter->sleeping = true;
         if (counted) {
             --running_;
             settleCv_.notify_all();

@@ -53,6 +53,7 @@ private:
     struct Waiter {
         std::optional<std::int64_t> deadline;
         bool counted = false;
+        bool sleeping = false;  // in sleepers_: only a sleeping waiter can be woken
         bool woken = false;
         bool timedOut = false;
         std::condition_variable cv;

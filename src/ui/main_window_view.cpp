@@ -1,5 +1,7 @@
 #include "ui/main_window_view.h"
 
+#include "ui/clickable_label.h"
+
 #include <QAction>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -121,7 +123,7 @@ MainWindowView BuildMainWindowView(QMainWindow& window) {
 
     auto* bottom = new QHBoxLayout;
     view.campaignPath = new QLabel(central);
-    view.connection = new QLabel(central);
+    view.connection = new ClickableLabel(central);
     view.connection->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     bottom->addWidget(view.campaignPath, 2);
     bottom->addWidget(view.connection, 1);

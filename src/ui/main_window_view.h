@@ -12,6 +12,8 @@ class QWidget;
 
 namespace zorvan::ui {
 
+class ClickableLabel;
+
 // Command ids of the main window's menus and buttons.
 namespace cmd {
 inline constexpr int kNewCampaign = 32772;
@@ -63,7 +65,7 @@ struct MainWindowView {
     QPushButton* semiStart = nullptr;
     QPushButton* semiNext = nullptr;
     QLabel* campaignPath = nullptr;
-    QLabel* connection = nullptr;
+    ClickableLabel* connection = nullptr;  // command 1168 when clicked
     QMenu* trayMenu = nullptr;
 };
 

@@ -26,13 +26,13 @@ using namespace std::chrono_literals;
 
 // The environment of this process, less what would leak the developer's own
 // settings into the test, plus the given overrides.
-std::vector<std::string> Environment(const std::string& home, const std::string& runtime) {
+std::vector<std::string> Environment(const std::string& home, const std::string& runtime, bool withBus) {
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
         const std::string entry(*e);
         const std::string key = entry.substr(0, entry.find('='));
         if (key == "HOME" || key.rfind("XDG_", 0) == 0 || key == "QT_QPA_PLATFORM" || key == "DISPLAY" ||
-            key == "WAYLAND_DISPLAY") {
+            key == "WAYLAND_DISPLAY" || (key == "DBUS_SESSION_BUS_ADDRESS" && !withBus)) {
             continue;
         }
         env.push_back(entry);
@@ -43,16 +43,23 @@ std::vector<std::string> Environment(const std::string& home, const std::string&
     return env;
 }
 
-pid_t Start(const std::string& home, const std::string& runtime) {
-    std::vector<std::string> env = Environment(home, runtime);
+pid_t Spawn(std::vector<std::string> args, const std::string& home, const std::string& runtime, bool withBus) {
+    std::vector<std::string> env = Environment(home, runtime, withBus);
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
-    std::string binary = ZORVAN_DIALER_BINARY;
-    char* argv[] = {binary.data(), nullptr};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const std::string binary = args.front();
     pid_t pid = -1;
-    if (::posix_spawn(&pid, binary.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return -1;
+    if (::posix_spawn(&pid, binary.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
     return pid;
+}
+
+// The dialer, without a session bus unless told.
+pid_t Start(const std::string& home, const std::string& runtime, bool withBus = false) {
+    return Spawn({ZORVAN_DIALER_BINARY}, home, runtime, withBus);
 }
 
 // Waits for the process to end; its exit status, or -1 on a time-out or a
@@ -124,6 +131,32 @@ TEST(Program, SigintEndsTheProgramLikeExit) {
     ASSERT_EQ(::kill(pid, SIGINT), 0);
     EXPECT_EQ(WaitExit(pid, 20s), 0);
     EXPECT_TRUE(fs::exists(home / ".config/Zorvan/conf.xml"));
+}
+
+// Needs a session bus: ctest runs it inside dbus-run-session.
+TEST(ProgramOnBus, AttachesToTheStandInAndKeepsTheLinkAlive) {
+    ASSERT_NE(std::getenv("DBUS_SESSION_BUS_ADDRESS"), nullptr);
+    test::TempDir home;
+    test::TempDir runtime;
+    const std::string log = home / "skype-sim.log";
+    const pid_t sim = Spawn({SKYPE_SIM_BINARY, "--log", log}, home.path(), runtime.path(), true);
+    ASSERT_GT(sim, 0);
+    ASSERT_TRUE(WaitFor([&] { return test::ReadFile(log).find("started as") != std::string::npos; }, 10s));
+    const pid_t dialer = Start(home.path(), runtime.path(), true);
+    ASSERT_GT(dialer, 0);
+    // The four questions at once, then a PING on the first keep-alive tick.
+    EXPECT_TRUE(WaitFor([&] { return test::ReadFile(log).find("<- PING") != std::string::npos; }, 20s));
+    const std::string received = test::ReadFile(log);
+    std::size_t at = 0;
+    for (const char* command : {"<- GET SKYPEVERSION", "<- GET CONNSTATUS", "<- GET USERSTATUS",
+                                "<- GET CURRENTUSERHANDLE", "<- PING"}) {
+        at = received.find(command, at);
+        EXPECT_NE(at, std::string::npos) << command << "\n" << received;
+    }
+    ::kill(dialer, SIGTERM);
+    EXPECT_EQ(WaitExit(dialer, 20s), 0);
+    ::kill(sim, SIGTERM);
+    WaitExit(sim, 10s);
 }
 
 }  // namespace

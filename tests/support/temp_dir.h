@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/prompts.h"
+#include "platform/shell.h"
 
 #include <vector>
 
@@ -43,6 +44,13 @@ public:
         asked.push_back({caption, text, icon, buttons});
         return answer;
     }
+};
+
+// Remembers what the program asked the desktop to open.
+class FakeShell final : public Shell {
+public:
+    std::vector<std::string> opened;
+    void Open(const std::string& urlOrPath) override { opened.push_back(urlOrPath); }
 };
 
 }  // namespace zorvan::test

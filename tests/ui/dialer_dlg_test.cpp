@@ -12,6 +12,7 @@
 
 #include "app/dialer_dlg.h"
 #include "app/single_instance.h"
+#include "ui/clickable_label.h"
 #include "data/settings.h"
 #include "platform/folders.h"
 #include "platform/qt/qt_event_loop.h"
@@ -27,9 +28,11 @@ struct Window {
     test::TempDir home;
     FixedFolders folders{home / "Documents", home / ".config"};
     test::FakePrompts prompts;
+    test::FakeShell shell;
     QtEventLoop loop;
     CDialerDlg dlg;
-    explicit Window(std::optional<bool> tray = true) : dlg(DialerServices{loop, prompts, folders, tray}) {}
+    explicit Window(std::optional<bool> tray = true)
+        : dlg(DialerServices{loop, prompts, folders, shell, nullptr, tray}) {}
     std::string conf() const { return home / ".config/Zorvan/conf.xml"; }
 };
 
@@ -149,6 +152,44 @@ TEST(DialerDlg, SavedPositionIsRestoredAndABadOneCentres) {
         }
         w.dlg.Shutdown();
     }
+}
+
+TEST(DialerDlg, ConnectionDisplayFollowsTheUserStatus) {
+    Window w;
+    w.dlg.Initialize();
+    ui::ClickableLabel& label = *w.dlg.view().connection;
+    const auto status = [&](std::uintptr_t code) {
+        w.loop.post(w.dlg.target(), {0x5F9, code, 0});
+        QCoreApplication::processEvents();
+    };
+    status(2);
+    EXPECT_EQ(label.text(), "Skype is unavailable...");
+    EXPECT_FALSE(w.dlg.connected());
+    QTest::mouseClick(&label, Qt::LeftButton);
+    EXPECT_EQ(w.shell.opened, (std::vector<std::string>{"https://zorvan-dialer.example/help/AccessSkype.html"}));
+
+    for (const std::uintptr_t online : {3u, 5u, 7u, 8u}) {
+        status(online);
+        EXPECT_TRUE(w.dlg.connected()) << online;
+    }
+    EXPECT_EQ(label.text(), "Connected to Skype");
+    EXPECT_EQ(w.dlg.view().skypeState->text(), "Skype silent mode");
+    QTest::mouseClick(&label, Qt::LeftButton);
+    EXPECT_EQ(w.shell.opened.size(), 1u) << "clicking while connected does nothing";
+    status(9);
+    EXPECT_TRUE(w.dlg.connected()) << "statuses above 8 are ignored";
+    status(0);
+    EXPECT_FALSE(w.dlg.connected());
+
+    w.loop.post(w.dlg.target(), {0x600, 0, 0});  // UM_SKYPE_REFUSED
+    QCoreApplication::processEvents();
+    ASSERT_EQ(w.prompts.asked.size(), 1u);
+    EXPECT_EQ(w.prompts.asked[0].caption, "Zorvan Dialer");
+    EXPECT_EQ(w.prompts.asked[0].text,
+              "Your Skype refused Zorvan Dialer to access it.\nPlease visit the page "
+              "(https://zorvan-dialer.example/help/AccessSkype.html) to resolve the issue!");
+    EXPECT_EQ(w.shell.opened.size(), 2u);
+    w.dlg.Shutdown();
 }
 
 TEST(SingleInstance, SecondClaimActivatesTheFirst) {

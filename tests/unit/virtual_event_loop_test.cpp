@@ -152,6 +152,21 @@ TEST(VirtualEventLoop, AutoResetEventReleasesOneWaiterPerSet) {
     w2.join();
 }
 
+TEST(VirtualEventLoop, AnEventSetWhileAWorkerStartsToWaitIsCountedOnce) {
+    // A set that races with the start of a wait must neither be lost nor
+    // count the worker as running twice (settle would then never return).
+    VirtualEventLoop loop;
+    for (int i = 0; i < 2000; ++i) {
+        WaitEvent event;
+        std::atomic<bool> released{false};
+        std::thread worker = loop.spawn([&] { released = loop.wait(event, -1); });
+        event.set();
+        loop.settle();
+        worker.join();
+        ASSERT_TRUE(released) << i;
+    }
+}
+
 TEST(VirtualEventLoop, WallClockFollowsVirtualTime) {
     VirtualEventLoop loop;
     const auto start = loop.wallNow();
