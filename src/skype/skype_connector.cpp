@@ -129,13 +129,15 @@ bool SkypeConnector::OnCopyData(const std::string& peer, std::string_view bytes)
 
 void SkypeConnector::OpenLink() {
     missedTicks_ = 0;
-    startEvent_.set();
     queue_.SetEnabled(true);
     linkOpen_ = true;
     SendCommand("GET SKYPEVERSION");
     SendCommand("GET CONNSTATUS");
     SendCommand("GET USERSTATUS");
     SendCommand("GET CURRENTUSERHANDLE");
+    // Started last, so that a sender seeing its start event finds the link
+    // open and the first commands waiting, rather than an empty queue.
+    startEvent_.set();
     Post(um::UM_SKYPE_LINK_OPENED);
 }
 
