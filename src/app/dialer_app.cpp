@@ -5,6 +5,7 @@
 #include "app/dialer_dlg.h"
 #include "app/signal_bridge.h"
 #include "app/single_instance.h"
+#include "data/xml_memory.h"
 #include "platform/qt/dbus_skype_transport.h"
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_folders.h"
@@ -23,6 +24,7 @@ int CDialerApp::Run(int argc, char** argv) {
     SingleInstance instance;
     if (instance.claim() == SingleInstance::Role::Second) return 0;
 
+    UseLargePagesForXml();
     QtEventLoop loop;
     QtPrompts prompts;
     QtFolders folders;

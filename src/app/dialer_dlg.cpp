@@ -12,7 +12,12 @@
 
 #include "app/web_pages.h"
 #include "app/window_placement.h"
+#include "data/campaign_io.h"
+#include "data/campaign_store.h"
+#include "data/contact_list.h"
 #include "data/disposition_list.h"
+#include "data/do_not_call.h"
+#include "data/do_not_call_loader.h"
 #include "data/greeting_list.h"
 #include "data/settings.h"
 #include "dial/autosave_thread.h"
@@ -123,11 +128,22 @@ void CDialerDlg::Initialize() {
         settings.set(&SettingsData::recfolder, folders_.defaultRecFolder());
     }
 
+    // 10: the campaign store, not bound to a file yet.
+    CampaignStore::Replace();
+
     // 11: the Skype link; it reports to this window.
     if (services_.skype != nullptr) {
         connector_ = &SkypeConnector::Create(services_.loop, *services_.skype);
         connector_->Attach(target());
     }
+
+    // 15-16: the in-memory lists; the do-not-call loader when enabled.
+    contacts_ = std::make_unique<ContactList>();
+    doNotCall_ = std::make_unique<DoNotCallList>();
+    doNotCallLoader_ = std::make_unique<DoNotCallLoader>(services_.loop, closing_, *doNotCall_, [] {
+        return Settings::HasInstance() ? Settings::Instance().get(&SettingsData::donotcallfile) : std::string();
+    });
+    if (settings.get(&SettingsData::donotcall)) doNotCallLoader_->Start();
 
     // 17: the last campaign is shown in the path line.
     const std::string lastcamp = settings.get(&SettingsData::lastcamp);
@@ -137,7 +153,9 @@ void CDialerDlg::Initialize() {
     ApplyPlacement(settings.get(&SettingsData::pos));
 
     // 19: background threads.
-    autosave_ = std::make_unique<AutosaveThread>(services_.loop, closing_, std::function<void()>());
+    autosave_ = std::make_unique<AutosaveThread>(services_.loop, closing_, [] {
+        if (auto store = CampaignStore::Current()) store->SaveIfModified();
+    });
     autosave_->Start();
 }
 
@@ -147,20 +165,37 @@ void CDialerDlg::Shutdown() {
     // 1: from here on every background thread ends at its next look.
     closing_.set();
 
+    // 2: a campaign with a file is written out whole, for the last time.
+    const auto store = CampaignStore::Current();
+    const std::string campaignPath = store ? store->path() : std::string();
+    if (!campaignPath.empty() && contacts_) {
+        CampaignHooks hooks{services_.loop, kNoTarget, {}, {}, {}};
+        WriteOutCampaign(campaignPath, hooks, contacts_->Snapshot(), true);
+    }
+
     // 4: the tray icon goes.
     if (tray_ != nullptr) tray_->hide();
 
     // 5: the threads that watch `closing` end; they wake on it at once.
     if (autosave_) autosave_->Join();
     autosave_.reset();
+    if (doNotCallLoader_) doNotCallLoader_->Join();
+    doNotCallLoader_.reset();
 
-    // 10: the window rectangle, then the settings are saved and released.
+    // 6-7: the contact list and the do-not-call list.
+    contacts_.reset();
+    doNotCall_.reset();
+
+    // 9-10: the campaign's path for the next start, the window rectangle,
+    // then the settings are saved and released.
     if (Settings::HasInstance()) {
         Settings& settings = Settings::Instance();
+        if (!campaignPath.empty()) settings.set(&SettingsData::lastcamp, campaignPath);
         settings.set(&SettingsData::pos, CurrentPos());
         settings.Save(DispositionList::Instance(), GreetingList::Instance());
         Settings::DestroyInstance();
     }
+    CampaignStore::Destroy();
 
     // 12: the Skype link.
     if (connector_ != nullptr) {

@@ -15,6 +15,9 @@ class QSystemTrayIcon;
 namespace zorvan {
 
 class AutosaveThread;
+class ContactList;
+class DoNotCallList;
+class DoNotCallLoader;
 class Folders;
 class Prompts;
 class Shell;
@@ -51,6 +54,8 @@ public:
     bool trayAvailable() const { return trayAvailable_; }
     const ui::MainWindowView& view() const { return view_; }
     const AppFolders& appFolders() const { return folders_; }
+    ContactList* contacts() const { return contacts_.get(); }
+    DoNotCallList* doNotCall() const { return doNotCall_.get(); }
     TargetId target() const { return target_ ? target_->id() : kNoTarget; }
 
     void OnEvent(const Event& event) override;
@@ -82,6 +87,9 @@ private:
     SkypeConnector* connector_ = nullptr;
     std::unique_ptr<ScopedTarget> target_;
     std::unique_ptr<AutosaveThread> autosave_;
+    std::unique_ptr<ContactList> contacts_;
+    std::unique_ptr<DoNotCallList> doNotCall_;
+    std::unique_ptr<DoNotCallLoader> doNotCallLoader_;
 };
 
 }  // namespace zorvan

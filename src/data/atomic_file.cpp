@@ -26,10 +26,38 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
+namespace {
+bool IsReadOnlyFile(const std::string& path) {
+    struct stat existing {};
+    return ::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) && (existing.st_mode & 0222) == 0;
+}
+}  // namespace
+
+bool CanWriteFile(const std::string& path, std::string* error) {
+    if (IsReadOnlyFile(path)) {
+        errno = EACCES;
+        return Fail(error, path);
+    }
+    std::string pattern = FolderOf(path) + "/.zorvan-probe-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) return Fail(error, path);
+    ::close(fd);
+    ::unlink(name.data());
+    return true;
+}
+
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {
     if (path.empty()) {
         errno = ENOENT;
         return Fail(error, "empty path");
+    }
+    // A file the user made read-only is not replaced behind his back (the
+    // rename would succeed, since it only needs the folder to be writable).
+    if (IsReadOnlyFile(path)) {
+        errno = EACCES;
+        return Fail(error, path);
     }
     std::string pattern = path + ".tmp-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());

@@ -11,4 +11,8 @@ namespace zorvan {
 // is removed, and `error` (when given) receives the system's message.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error = nullptr);
 
+// Whether a file could be written at `path` now (its folder takes new files
+// and an existing file there is not read-only); changes nothing.
+bool CanWriteFile(const std::string& path, std::string* error = nullptr);
+
 }  // namespace zorvan

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include "data/atomic_file.h"
 #include "data/text_convert.h"
@@ -13,6 +12,8 @@ namespace zorvan {
 namespace {
 
 void AppendText(XmlNode node, std::string& out) {
+    // A leaf's text is kept in the element itself (parse_embed_pcdata).
+    if (node.type() == pugi::node_element) out += node.value();
     for (XmlNode child : node.children()) {
         if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
             out += child.value();
@@ -21,6 +22,10 @@ void AppendText(XmlNode node, std::string& out) {
         }
     }
 }
+
+// Text-only elements keep their text in the element node rather than in a
+// child node of its own: half the nodes for a campaign's fields.
+constexpr unsigned kParseFlags = pugi::parse_default | pugi::parse_declaration | pugi::parse_embed_pcdata;
 
 }  // namespace
 
@@ -54,15 +59,23 @@ void XmlDocument::AddDeclaration() {
 bool XmlDocument::Open(const std::string& path) {
     doc_.reset();
     path_ = path;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) {
         AddDeclaration();
         return true;
     }
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto size = static_cast<std::size_t>(in.tellg());
+    in.seekg(0);
+    // Parsed in place in a buffer the document takes over: no second copy.
+    void* buffer = pugi::get_memory_allocation_function()(size == 0 ? 1 : size);
+    if (buffer == nullptr || !in.read(static_cast<char*>(buffer), static_cast<std::streamsize>(size))) {
+        if (buffer != nullptr) pugi::get_memory_deallocation_function()(buffer);
+        AddDeclaration();
+        return false;
+    }
     // Whitespace-only text between elements is not kept.
     const pugi::xml_parse_result result =
-        doc_.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_declaration);
+        doc_.load_buffer_inplace_own(buffer, size, kParseFlags);
     if (!result) {
         // A file that does not parse counts as an empty document; what is
         // saved next is a fresh file with its declaration.
@@ -73,11 +86,19 @@ bool XmlDocument::Open(const std::string& path) {
     return true;
 }
 
+namespace {
+class StringWriter final : public pugi::xml_writer {
+public:
+    std::string text;
+    void write(const void* data, std::size_t size) override { text.append(static_cast<const char*>(data), size); }
+};
+}  // namespace
+
 std::string XmlDocument::Serialize() const {
-    std::ostringstream out;
+    StringWriter out;
     // The document carries its own declaration; no indentation is added.
     doc_.save(out, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
-    return out.str();
+    return std::move(out.text);
 }
 
 bool XmlDocument::Save() {
@@ -151,7 +172,8 @@ std::int32_t XmlDocument::ReadInt(XmlNode element, std::int32_t defaultValue) {
 
 void XmlDocument::WriteText(XmlNode element, std::string_view text) {
     while (XmlNode child = element.first_child()) element.remove_child(child);
-    if (!text.empty()) element.append_child(pugi::node_pcdata).set_value(std::string(text).c_str());
+    // Sets the text kept in the element, or adds a text node.
+    if (!text.empty() || element.value()[0] != '\0') element.text().set(text.data(), text.size());
 }
 
 void XmlDocument::WriteBool(XmlNode element, bool value) { WriteText(element, value ? "true" : "false"); }

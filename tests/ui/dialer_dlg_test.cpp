@@ -13,6 +13,8 @@
 #include "app/dialer_dlg.h"
 #include "app/single_instance.h"
 #include "ui/clickable_label.h"
+#include "data/campaign_store.h"
+#include "data/contact_list.h"
 #include "data/settings.h"
 #include "platform/folders.h"
 #include "platform/qt/qt_event_loop.h"
@@ -133,6 +135,27 @@ TEST(DialerDlg, StartUpCreatesTheFoldersAndShutdownWritesTheSettingsWithThePosit
     test::ExpectFirstStartConf(xml, w.home / "Documents/Zorvan/", true);
     EXPECT_NE(xml.find("<pos>40,30,840,590</pos>"), std::string::npos) << xml;
     w.dlg.Shutdown();  // runs once
+}
+
+TEST(DialerDlg, ExitWritesTheOpenCampaignAndRemembersItOnlyWhenItHasAFile) {
+    {
+        Window w;
+        w.dlg.Initialize();
+        w.dlg.Shutdown();
+        EXPECT_NE(test::ReadFile(w.conf()).find("<lastcamp/>"), std::string::npos) << "no file: lastcamp stays empty";
+    }
+    Window w;
+    w.dlg.Initialize();
+    const std::string campaign = w.home / "Documents/Zorvan/mine.xml";
+    CampaignStore::Current()->Open(campaign);
+    Contact contact;
+    contact.id = 3;
+    contact.fname = "Ann";
+    w.dlg.contacts()->Append(contact);
+    w.dlg.Shutdown();
+    EXPECT_NE(test::ReadFile(w.conf()).find("<lastcamp>" + campaign + "</lastcamp>"), std::string::npos);
+    EXPECT_NE(test::ReadFile(campaign).find("<c3><fname>Ann</fname>"), std::string::npos);
+    EXPECT_EQ(CampaignStore::Current(), nullptr);
 }
 
 TEST(DialerDlg, SavedPositionIsRestoredAndABadOneCentres) {

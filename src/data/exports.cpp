@@ -1,0 +1,103 @@
+#include "data/exports.h"
+
+#include <cstdio>
+
+#include "data/text_file.h"
+
+namespace zorvan {
+
+void WriteCsvExport(const std::string& path, const std::vector<Contact>& contacts, CsvHeading heading) {
+    CCSVFile file = CCSVFile::CreateForWriting(path);
+    file.WriteRow({"First name", "Last name", "Phone", "Email", "Website", "Fax", "Company", "Job title",
+                   "Street address", "City", "State", "Country", "Zip", "Notes", "Others",
+                   heading == CsvHeading::CallDisposition ? "Call disposition" : "Call status", "Call time",
+                   "Call duration", "Recorded file"});
+    for (const Contact& c : contacts) {
+        file.WriteRow({c.fname, c.lname, c.phone, c.email, c.website, c.fax, c.company, c.job, c.street, c.city,
+                       c.state, c.country, c.zip, c.notes, c.others, c.cstatus, c.ctime, c.ccon, c.recfile});
+    }
+    file.Close();
+}
+
+std::string HtmlEscape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out.push_back(c);
+        }
+    }
+    return out;
+}
+
+namespace {
+
+// The page head and style sheet, piece by piece.
+constexpr const char* kHead[] = {
+    "<html>", "<head>", "<style>",
+    "table", "{", "font-family: Tahoma;", "font-size: 8pt;", "border: solid 1px #cbcbcb;", "width: 100%;",
+    "margin: 0px;", "border-collapse:collapse;", "}",
+    "table tr", "{", "background-color:white;", "}",
+    "table tr td", "{", "border: solid 1px #cbcbcb;", "white-space:nowrap;", "padding-top:2px;",
+    "padding-bottom:2px;", "padding-left:10px;", "padding-right:10px;", "}",
+    "table tr th", "{", "background-color:#918891;", "border-color: #989898 #cbcbcb #989898 #989898;",
+    "border-style: solid solid solid none;", "border-width: 1px 1px 1px medium;", "color: #000;",
+    "padding: 4px 5px 4px 10px;", "text-align: center;", "vertical-align: bottom;", "white-space: nowrap;", "}",
+    "tr.sep", "{", "background-color: #dbeaff;", "}",
+    "a", "{", "color:Blue;", "text-decoration:none;", "}",
+    "a:hover", "{", "color:Blue;", "text-decoration:underline;", "}",
+    "#collapse", "{", "width: 12px;", "border-right: 0px;", "padding-left: 3px;", "padding-right: 3px;",
+    "vertical-align:top;", "}",
+    "th#fname", "{", "text-align:center;", "}",
+    "#fname ", "{", "text-align: left;", "width: 10%;", "padding-left: 0px;", "vertical-align:top;",
+    " border-left:0px;", "}",
+    "#phone,#lname,#stime,#duration", "{", "vertical-align:top;", "text-align: center;", "width:10%;", "} ",
+    "#notes,#status", "{", "vertical-align:top;", "text-align: center;", "width: 12%;", "}",
+    "</style>", "</head>", "<body>", "<table>",
+};
+
+constexpr char kHeadingRow[] =
+    "<tr><th id=\"fname\">FirstName</th><th id=\"lname\">Listname</th><th id=\"phone\">Phone</th>"
+    "<th id=\"notes\">Notes</th><th id=\"stime\">Time</th><th id=\"duration\">Duration</th>"
+    "<th id=\"status\">Call Disposition</th></tr>";
+
+}  // namespace
+
+ReportCounts WriteHtmlReport(const std::string& path, const std::vector<Contact>& contacts) {
+    CUTF16File file = CUTF16File::CreateForWriting(path);
+    for (const char* piece : kHead) file.WriteString(piece);
+    file.WriteString(kHeadingRow);
+    ReportCounts counts;
+    for (std::size_t i = 0; i < contacts.size(); ++i) {
+        const Contact& c = contacts[i];
+        if (c.ccon.empty()) {
+            ++counts.failed;
+        } else {
+            ++counts.answered;
+        }
+        std::string row = (i % 2 == 0) ? "<tr>" : "<tr class=\"sep\">";
+        for (const std::string* cell : {&c.fname, &c.lname, &c.phone, &c.notes, &c.ctime, &c.ccon}) {
+            row += "<td>" + HtmlEscape(*cell) + "</td>";
+        }
+        row += "<td>" + HtmlEscape(c.cstatus);
+        if (!c.recfile.empty()) row += " <a href=\"" + HtmlEscape(c.recfile) + "\">Recorded File</a>";
+        row += "</td></tr>";
+        file.WriteString(row);
+    }
+    counts.total = static_cast<int>(contacts.size());
+    char summary[160];
+    std::snprintf(summary, sizeof summary, "<p>Summary: Total %d Calls. Answered %d Calls. Failed %d Calls.</p>",
+                  counts.total, counts.answered, counts.failed);
+    file.WriteString("</table>");
+    file.WriteString(summary);
+    file.WriteString("</body>");
+    file.WriteString("</html>");
+    file.Close();
+    return counts;
+}
+
+}  // namespace zorvan

@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <pugixml.hpp>
+#include <thread>
+
+#include "data/campaign_io.h"
+#include "data/campaign_store.h"
+#include "data/contact_list.h"
+#include "platform/um_events.h"
+#include "platform/virtual_event_loop.h"
+#include "support/fake_skype_transport.h"
+#include "support/temp_dir.h"
+
+namespace zorvan {
+namespace {
+
+Contact Person(std::int32_t id, const std::string& name) {
+    Contact c;
+    c.id = id;
+    c.fname = name;
+    c.lname = "Doe";
+    c.phone = "+1 (416) 555-" + std::to_string(1000 + id);
+    c.notes = "likes <b>tea</b>, & \"coffee\"";
+    c.ccon = "00:01:0" + std::to_string(id % 10);
+    return c;
+}
+
+// The contact elements of a campaign file, as (name, field names in order).
+std::vector<std::pair<std::string, std::vector<std::string>>> Structure(const std::string& path) {
+    pugi::xml_document doc;
+    EXPECT_TRUE(doc.load_file(path.c_str())) << path;
+    EXPECT_STREQ(doc.document_element().name(), "dialer");
+    std::vector<std::pair<std::string, std::vector<std::string>>> out;
+    for (pugi::xml_node c : doc.document_element().child("contacts").children()) {
+        std::vector<std::string> fields;
+        for (pugi::xml_node f : c.children()) fields.emplace_back(f.name());
+        out.emplace_back(c.name(), fields);
+    }
+    return out;
+}
+
+const std::vector<std::string> kFieldOrder{"fname", "lname", "phone", "email", "website", "fax", "company",
+                                           "job", "street", "city", "state", "country", "zip", "notes",
+                                           "cstatus", "ctime", "ccon", "recfile", "others"};
+
+struct Campaign {
+    test::TempDir dir;
+    VirtualEventLoop loop;
+    test::EventLog busy;
+    ScopedTarget busyTarget{loop, busy};
+    test::FakePrompts prompts;
+    ContactList contacts;
+    std::int32_t nextId = 100;
+    CampaignHooks hooks{loop, busyTarget.id(), [] {}, [this](const Contact&) { return nextId++; }, [] {}};
+
+    Campaign() { CampaignStore::Destroy(); }
+    ~Campaign() { CampaignStore::Destroy(); }
+};
+
+TEST(CampaignStore, WritesTheFileFormatAndFindsContactsById) {
+    Campaign c;
+    auto store = CampaignStore::Instance();
+    EXPECT_TRUE(store->modified()) << "a new store starts modified";
+    const std::string path = c.dir / "campaign.xml";
+    store->Open(path);
+    for (int id : {0x1a, 0x2b, 0x3c}) store->WriteContact(Person(id, "P" + std::to_string(id)), true);
+    ASSERT_TRUE(store->SaveIfModified());
+    EXPECT_FALSE(store->modified());
+    EXPECT_EQ(test::ReadFile(path).rfind("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>", 0), 0u);
+    const auto structure = Structure(path);
+    ASSERT_EQ(structure.size(), 3u);
+    EXPECT_EQ(structure[0].first, "c1a");
+    EXPECT_EQ(structure[2].first, "c3c");
+    for (const auto& [name, fields] : structure) EXPECT_EQ(fields, kFieldOrder) << name;
+
+    EXPECT_TRUE(store->SetStatus(0x3c, "Call Succeeded"));
+    EXPECT_TRUE(store->SetCallTime(0x3c, "12:00:01"));
+    EXPECT_TRUE(store->SetDuration(0x3c, "00:00:42"));
+    EXPECT_TRUE(store->UpdateCallInfo(0x2b, "Bo", "B", "1", "n", "s", "00:00:01"));
+    Contact read;
+    ASSERT_TRUE(store->ReadContact(2, read));
+    EXPECT_EQ(read.cstatus, "Call Succeeded");
+    EXPECT_EQ(read.ctime, "12:00:01");
+    EXPECT_EQ(read.ccon, "00:00:42");
+    EXPECT_EQ(read.notes, Person(0x3c, "").notes);
+
+    ASSERT_TRUE(store->SaveIfModified());
+    EXPECT_FALSE(store->SetStatus(0x99, "x")) << "an unknown id";
+    EXPECT_TRUE(store->modified()) << "still marked modified";
+    EXPECT_TRUE(store->DeleteContact(0x2b));
+    EXPECT_FALSE(store->DeleteContact(0x2b));
+    EXPECT_EQ(store->ContactCount(), 2);
+}
+
+TEST(CampaignStore, FirstElementOfANameWinsAlsoAfterADeletion) {
+    Campaign c;
+    auto store = CampaignStore::Instance();
+    const std::string path = c.dir / "dup.xml";
+    test::WriteFile(path, "<dialer><contacts><c5><fname>first</fname></c5><c5><fname>second</fname></c5></contacts></dialer>");
+    ASSERT_TRUE(store->Open(path));
+    ASSERT_TRUE(store->SetStatus(5, "A"));
+    Contact first;
+    store->ReadContact(0, first);
+    EXPECT_EQ(first.cstatus, "A");
+    ASSERT_TRUE(store->DeleteContact(5));
+    ASSERT_TRUE(store->SetStatus(5, "B"));
+    Contact second;
+    store->ReadContact(0, second);
+    EXPECT_EQ(second.fname, "second");
+    EXPECT_EQ(second.cstatus, "B");
+}
+
+TEST(CampaignOpen, RenamesTheContactsAndRewritesTheFileWithEveryField) {
+    Campaign c;
+    const std::string path = c.dir / "old.xml";
+    test::WriteFile(path,
+                    "<?xml version=\"1.0\"?><dialer><contacts>"
+                    "<contact><fname>Ann</fname><phone>111</phone><cstatus>Line is Busy</cstatus></contact>"
+                    "<c1><lname>Bee</lname></c1>"
+                    "</contacts></dialer>");
+    ASSERT_EQ(OpenCampaign(path, c.hooks, c.contacts, c.prompts), CampaignOpenResult::Opened);
+    const auto list = c.contacts.Snapshot();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].id, 100);
+    EXPECT_EQ(list[0].fname, "Ann");
+    EXPECT_EQ(list[0].cstatus, "Line is Busy");
+    EXPECT_EQ(list[1].lname, "Bee");
+    EXPECT_EQ(list[1].ccon, "") << "a missing field reads as empty";
+    const auto structure = Structure(path);
+    ASSERT_EQ(structure.size(), 2u);
+    EXPECT_EQ(structure[0].first, "c64");
+    EXPECT_EQ(structure[1].first, "c65");
+    EXPECT_EQ(structure[1].second, kFieldOrder);
+    EXPECT_EQ(c.busy.Take().size(), 0u) << "busy events wait for the loop";
+    c.loop.runPending();
+    EXPECT_EQ(c.busy.Take(), (std::vector<Event>{{um::UM_BUSY, 1, 0}, {um::UM_BUSY, 0, 0}}));
+
+    // The store is bound to the file under the new ids.
+    auto store = CampaignStore::Current();
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->path(), path);
+    EXPECT_TRUE(store->SetStatus(101, "Call Failed"));
+    EXPECT_EQ(OpenCampaign(c.dir / "nothing.xml", c.hooks, c.contacts, c.prompts), CampaignOpenResult::NoFile);
+    EXPECT_EQ(CampaignStore::Current(), store) << "a missing file changes nothing";
+}
+
+TEST(CampaignOpen, AnUnreadableFileIsRefusedAndLeftAlone) {
+    Campaign c;
+    auto store = CampaignStore::Instance();
+    c.contacts.Append(Person(1, "Kept"));
+    const std::string path = c.dir / "broken.xml";
+    const std::string broken = "<dialer><contacts><c1><fname>Half";
+    test::WriteFile(path, broken);
+    EXPECT_EQ(OpenCampaign(path, c.hooks, c.contacts, c.prompts), CampaignOpenResult::Unreadable);
+    EXPECT_EQ(test::ReadFile(path), broken);
+    EXPECT_EQ(c.contacts.Count(), 1u);
+    EXPECT_EQ(CampaignStore::Current(), store);
+    ASSERT_EQ(c.prompts.asked.size(), 1u);
+    EXPECT_NE(c.prompts.asked[0].text.find(path), std::string::npos);
+}
+
+TEST(CampaignOpen, AReadOnlyFileStaysAndTheStoreKeepsItsChangesForLater) {
+    Campaign c;
+    const std::string path = c.dir / "ro.xml";
+    test::WriteFile(path, "<dialer><contacts><c1><fname>Ann</fname></c1></contacts></dialer>");
+    ::chmod(path.c_str(), 0444);
+    EXPECT_EQ(OpenCampaign(path, c.hooks, c.contacts, c.prompts), CampaignOpenResult::NotSaved);
+    EXPECT_EQ(c.contacts.Count(), 1u);
+    auto store = CampaignStore::Current();
+    EXPECT_EQ(store->path(), path) << "still bound to its file";
+    EXPECT_TRUE(store->modified()) << "the unsaved changes are not forgotten";
+    ::chmod(path.c_str(), 0644);
+    EXPECT_TRUE(store->SaveIfModified());
+    EXPECT_EQ(Structure(path)[0].first, "c64");
+}
+
+TEST(CampaignWriteOut, ExportKeepsWhatIsThereAndExitRewritesTheFileWhole) {
+    Campaign c;
+    const std::string existing = c.dir / "existing.xml";
+    test::WriteFile(existing, "<dialer><contacts><c9><fname>Other</fname></c9></contacts></dialer>");
+    const std::vector<Contact> list{Person(1, "A"), Person(2, "B")};
+    ASSERT_TRUE(WriteOutCampaign(existing, c.hooks, list, false));
+    EXPECT_EQ(Structure(existing).size(), 3u) << "the file's own contacts stay";
+    EXPECT_EQ(CampaignStore::Current()->path(), existing) << "the store follows the exported file";
+
+    const std::string fresh = c.dir / "fresh.xml";
+    ASSERT_TRUE(WriteOutCampaign(fresh, c.hooks, list, false));
+    ASSERT_TRUE(WriteOutCampaign(fresh, c.hooks, list, false));
+    EXPECT_EQ(Structure(fresh).size(), 2u) << "twice into the same file: one element per contact";
+
+    ASSERT_TRUE(WriteOutCampaign(existing, c.hooks, {Person(3, "C")}, true));
+    EXPECT_EQ(Structure(existing).size(), 1u) << "at exit the file holds exactly the list";
+    c.loop.runPending();
+    EXPECT_EQ(c.busy.Take().size(), 6u) << "each export posts busy twice, the exit write-out never";
+}
+
+TEST(CampaignStore, ReplacingTheStoreWhileOtherThreadsUpdateItIsSafe) {
+    Campaign c;
+    const std::string path = c.dir / "busy.xml";
+    CampaignStore::Instance()->Open(path);
+    for (int i = 0; i < 50; ++i) CampaignStore::Instance()->WriteContact(Person(i, "x"), true);
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 3; ++t) {
+        workers.emplace_back([&, t] {
+            for (int i = 0; !stop; ++i) {
+                if (auto store = CampaignStore::Current()) store->SetStatus((i + t) % 50, "s");
+            }
+        });
+    }
+    std::vector<Contact> list;
+    for (int i = 0; i < 50; ++i) list.push_back(Person(i, "y"));
+    for (int round = 0; round < 50; ++round) WriteOutCampaign(path, c.hooks, list, false);
+    stop = true;
+    for (auto& w : workers) w.join();
+    EXPECT_EQ(Structure(path).size(), 50u);
+
+    auto retired = CampaignStore::Current();
+    CampaignStore::Replace();
+    EXPECT_FALSE(retired->SetStatus(1, "late")) << "a replaced store takes no more changes";
+}
+
+TEST(CampaignWriteOut, AWriterKilledMidWayLeavesTheOldFileWhole) {
+    Campaign c;
+    const std::string path = c.dir / "big.xml";
+    std::vector<Contact> list;
+    for (int i = 0; i < 20000; ++i) list.push_back(Person(i, "Name" + std::to_string(i)));
+    ASSERT_TRUE(WriteOutCampaign(path, c.hooks, list, true));
+    const std::string whole = test::ReadFile(path);
+    for (int delayMs : {1, 5, 15, 30, 60}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (;;) WriteOutCampaign(path, c.hooks, list, true);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        EXPECT_EQ(test::ReadFile(path), whole) << "killed after " << delayMs << " ms";
+    }
+}
+
+}  // namespace
+}  // namespace zorvan
