@@ -1,37 +1,13 @@
 #include "skype/skype_text.h"
 
+#include "data/utf8.h"
+
 namespace zorvan {
 
 namespace {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-// Length of the well-formed UTF-8 sequence at text[i], or 0 when invalid.
-std::size_t SequenceLength(std::string_view text, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    if (lead < 0x80) return 1;
-    std::size_t length = 0;
-    char32_t min = 0;
-    char32_t cp = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, min = 0x80, cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, min = 0x800, cp = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, min = 0x10000, cp = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size()) return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (byte(i + k) & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return length;
 }
 
 }  // namespace
@@ -63,16 +39,7 @@ std::string DecodeUtf8Lossy(std::string_view bytes) {
     if (zero != std::string_view::npos) bytes = bytes.substr(0, zero);
     std::string out;
     out.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size();) {
-        const std::size_t length = SequenceLength(bytes, i);
-        if (length == 0) {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        } else {
-            out.append(bytes.substr(i, length));
-            i += length;
-        }
-    }
+    for (std::size_t i = 0; i < bytes.size();) AppendUtf8(out, DecodeUtf8(bytes, i));
     return out;
 }
 
@@ -86,13 +53,8 @@ std::size_t Utf8Length(std::string_view text) {
 
 char32_t FirstCodePoint(std::string_view text) {
     if (text.empty()) return 0;
-    const std::size_t length = SequenceLength(text, 0);
-    if (length == 0) return 0xFFFD;
-    char32_t cp = static_cast<unsigned char>(text[0]);
-    if (length == 1) return cp;
-    cp &= (length == 2) ? 0x1F : (length == 3) ? 0x0F : 0x07;
-    for (std::size_t k = 1; k < length; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[k]) & 0x3F);
-    return cp;
+    std::size_t i = 0;
+    return DecodeUtf8(text, i);
 }
 
 }  // namespace zorvan

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <pugixml.hpp>
 #include <thread>
@@ -79,6 +80,7 @@ TEST(CampaignStore, WritesTheFileFormatAndFindsContactsById) {
     EXPECT_EQ(structure[0].first, "c1a");
     EXPECT_EQ(structure[2].first, "c3c");
     for (const auto& [name, fields] : structure) EXPECT_EQ(fields, kFieldOrder) << name;
+    EXPECT_EQ(std::system(("xmllint --noout '" + path + "'").c_str()), 0) << "xmllint accepts the file";
 
     EXPECT_TRUE(store->SetStatus(0x3c, "Call Succeeded"));
     EXPECT_TRUE(store->SetCallTime(0x3c, "12:00:01"));
