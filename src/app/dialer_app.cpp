@@ -30,19 +30,26 @@ int CDialerApp::Run(int argc, char** argv) {
     QtFolders folders;
     QtShell shell;
     DBusSkypeTransport skype;
-    CDialerDlg dlg(DialerServices{loop, prompts, folders, shell, &skype, std::nullopt});
+    CDialerDlg dlg(DialerServices{loop, prompts, folders, shell, &skype, audio::AudioStreamServer::kDialerPorts,
+                                  std::nullopt});
     prompts.setParent(&dlg);
 
     // exit(), not quit(): quit() first offers every window a close, and the
     // main window's close box only hides it.
-    const auto endLoop = [] { QCoreApplication::exit(0); };
+    // A request that comes while start-up still runs (inside a message box,
+    // say) must still end the program: remember it for the exec() below.
+    bool endRequested = false;
+    const auto endLoop = [&endRequested] {
+        endRequested = true;
+        QCoreApplication::exit(0);
+    };
     QObject::connect(&termination, &SignalBridge::terminationRequested, &app, endLoop);
     QObject::connect(&dlg, &CDialerDlg::exitRequested, &app, endLoop, Qt::QueuedConnection);
     QObject::connect(&instance, &SingleInstance::activationRequested, &dlg, &CDialerDlg::Activate);
 
     dlg.Initialize();
     dlg.show();
-    QApplication::exec();
+    if (!endRequested) QApplication::exec();
     dlg.Shutdown();
     return 0;
 }

@@ -25,6 +25,7 @@
 #include "platform/prompts.h"
 #include "platform/shell.h"
 #include "platform/um_events.h"
+#include "skype/audio_routing.h"
 #include "skype/skype_connector.h"
 #include "ui/app_icon.h"
 #include "ui/clickable_label.h"
@@ -33,6 +34,22 @@ namespace zorvan {
 
 namespace {
 constexpr int kDefaultWidth = 900;
+
+// The routing restarts the input port of the audio server.
+class ServerInputPort final : public InputPortControl {
+public:
+    bool HasSockets() override {
+        auto* server = audio::AudioStreamServer::Instance();
+        return server != nullptr && server->InputPortHasSockets();
+    }
+    void CloseClients() override {
+        if (auto* server = audio::AudioStreamServer::Instance()) server->CloseInputPortClients();
+    }
+    bool Open() override {
+        auto* server = audio::AudioStreamServer::Instance();
+        return server != nullptr && server->OpenInputPort();
+    }
+};
 constexpr int kDefaultHeight = 600;
 }  // namespace
 
@@ -134,7 +151,19 @@ void CDialerDlg::Initialize() {
     // 11: the Skype link; it reports to this window.
     if (services_.skype != nullptr) {
         connector_ = &SkypeConnector::Create(services_.loop, *services_.skype);
+        inputPort_ = std::make_unique<ServerInputPort>();
+        router_ = std::make_unique<CallAudioRouter>(services_.loop, *connector_, inputPort_.get());
+        connector_->SetAudioRouting(router_.get());
         connector_->Attach(target());
+    }
+
+    // 12: the audio ports and their stream threads.
+    if (services_.audioPorts) {
+        auto& server = audio::AudioStreamServer::Create(services_.prompts, *services_.audioPorts);
+        server.SetNotifyWindow(target());
+        if (router_) server.SetRerouteRequest([router = router_.get()] { router->RequestReroute(); });
+        server.OpenInputPort();
+        server.OpenOutputPort();
     }
 
     // 15-16: the in-memory lists; the do-not-call loader when enabled.
@@ -202,6 +231,11 @@ void CDialerDlg::Shutdown() {
         SkypeConnector::DestroyInstance();
         connector_ = nullptr;
     }
+
+    // 13: the audio ports; then the routing that used them.
+    audio::AudioStreamServer::DestroyInstance();
+    router_.reset();
+    inputPort_.reset();
 
     // 14: the lists.
     DispositionList::DestroyInstance();

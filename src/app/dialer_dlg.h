@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "audio/audio_stream_server.h"
 #include "data/app_folders.h"
 #include "platform/event_loop.h"
 #include "ui/main_window_view.h"
@@ -21,6 +22,8 @@ class DoNotCallLoader;
 class Folders;
 class Prompts;
 class Shell;
+class CallAudioRouter;
+class InputPortControl;
 class SkypeConnector;
 class SkypeTransport;
 
@@ -32,6 +35,8 @@ struct DialerServices {
     Shell& shell;
     // The link to the Skype client; none: the program runs without one.
     SkypeTransport* skype = nullptr;
+    // The local audio ports; none: the program runs without call audio.
+    std::optional<audio::AudioStreamServer::Ports> audioPorts = std::nullopt;
     // Whether a notification area exists; decided by the platform when unset.
     std::optional<bool> trayAvailable;
 };
@@ -85,6 +90,8 @@ private:
     bool shutDown_ = false;
     bool connected_ = false;
     SkypeConnector* connector_ = nullptr;
+    std::unique_ptr<InputPortControl> inputPort_;
+    std::unique_ptr<CallAudioRouter> router_;
     std::unique_ptr<ScopedTarget> target_;
     std::unique_ptr<AutosaveThread> autosave_;
     std::unique_ptr<ContactList> contacts_;

@@ -1,0 +1,133 @@
+#include "audio/audio_stream_server.h"
+
+#include <arpa/inet.h>
+
+#include <chrono>
+#include <string>
+
+#include "audio/stream_format.h"
+#include "platform/prompts.h"
+
+namespace zorvan::audio {
+
+namespace {
+std::mutex gInstanceMutex;
+std::unique_ptr<AudioStreamServer> gInstance;
+}  // namespace
+
+AudioStreamServer* AudioStreamServer::Instance() {
+    std::lock_guard lock(gInstanceMutex);
+    return gInstance.get();
+}
+
+AudioStreamServer& AudioStreamServer::Create(Prompts& prompts, Ports ports) {
+    std::lock_guard lock(gInstanceMutex);
+    if (!gInstance) gInstance = std::make_unique<AudioStreamServer>(prompts, ports);
+    return *gInstance;
+}
+
+void AudioStreamServer::DestroyInstance() {
+    std::unique_ptr<AudioStreamServer> doomed;
+    {
+        std::lock_guard lock(gInstanceMutex);
+        doomed = std::move(gInstance);
+    }
+}
+
+AudioStreamServer::AudioStreamServer(Prompts& prompts, Ports ports) : prompts_(prompts) {
+    ::inet_pton(AF_INET, "127.0.0.1", &address_);  // never reachable from another machine
+    input_.number = ports.input;
+    output_.number = ports.output;
+    output_.isOutput = true;
+}
+
+AudioStreamServer::~AudioStreamServer() { Destroy(); }
+
+bool AudioStreamServer::OpenInputPort() { return OpenPort(input_); }
+bool AudioStreamServer::OpenOutputPort() { return OpenPort(output_); }
+
+// (Re)opens a port: the old stream thread is ended and joined before the new
+// listener exists, so it can never read the re-opened server.
+bool AudioStreamServer::OpenPort(Port& port) {
+    std::lock_guard lock(openMutex_);
+    if (port.server.count() > 0) {
+        if (!port.running) return false;
+        port.server.CloseAll();
+        if (port.server.count() > 0) return false;
+    }
+    if (port.thread.joinable()) port.thread.join();
+    port.running = false;
+    if (port.server.Listen(address_, port.number) != sockerr::kOk) {
+        prompts_.messageBox("Zorvan",
+                            "Create socket failed! Please make sure your firewall/anti-virus software does NOT block "
+                            "the port '" + std::to_string(port.number) + "'!",
+                            PromptIcon::Information, PromptButtons::Ok);
+        port.server.CloseAll();
+        return false;
+    }
+    port.running = true;
+    port.thread = std::thread([this, &port] { StreamThread(port); });
+    return true;
+}
+
+void AudioStreamServer::CloseInputPortClients() { input_.server.CloseAll(); }
+
+bool AudioStreamServer::SendToInputPort(const std::uint8_t* data, std::size_t length) {
+    int socket = -1;
+    if (!input_.server.FirstConnectedSocket(socket)) return false;
+    switch (input_.server.Send(socket, data, length)) {
+        case sockerr::kOk:
+            return true;
+        case sockerr::kWouldBlock:  // the rest leaves on the write event
+            std::this_thread::sleep_for(std::chrono::milliseconds(8));
+            return true;
+        case sockerr::kIoPending:  // the previous chunk is still on its way: this one is dropped
+            std::this_thread::sleep_for(std::chrono::milliseconds(8));
+            return false;
+        default:
+            return false;
+    }
+}
+
+void AudioStreamServer::Destroy() {
+    std::lock_guard lock(openMutex_);
+    for (Port* port : {&input_, &output_}) {
+        port->server.CloseAll();
+        if (port->thread.joinable()) port->thread.join();
+        port->running = false;
+    }
+}
+
+void AudioStreamServer::HandleRead(Port& port, std::uint8_t* buffer, std::size_t bytes) {
+    buffer[bytes] = 0;
+    buffer[bytes + 1] = 0;
+    if (port.isOutput && bytes == kChunkBytes && detector_) detector_(buffer);
+    if (recording_ != RecRecording || recorder_ == nullptr) return;
+    if (bytes == 0 || bytes % kChunkBytes != 0) return;  // only whole chunks are recorded
+    for (std::size_t at = 0; at < bytes; at += kChunkBytes) {
+        const CBuffer chunk(buffer + at, static_cast<std::int32_t>(kChunkBytes));
+        if (port.isOutput) {
+            recorder_->PushOutput(chunk);
+        } else {
+            recorder_->PushInput(chunk);
+        }
+    }
+}
+
+void AudioStreamServer::StreamThread(Port& port) {
+    std::uint8_t buffer[1024];
+    for (;;) {
+        EventSocketServer::PollResult result;
+        const int code = port.server.Poll(result, buffer);
+        if ((result.networkEvents & netev::kClose) != 0 && reroute_) reroute_();
+        if ((result.networkEvents & netev::kRead) != 0) HandleRead(port, buffer, result.bytesReceived);
+        if (code == sockerr::kOk || code == sockerr::kConnectionAborted || code == sockerr::kConnectionReset ||
+            code == sockerr::kConnectionRefused) {
+            continue;
+        }
+        if (port.server.count() > 0) port.server.CloseAll();
+        return;
+    }
+}
+
+}  // namespace zorvan::audio

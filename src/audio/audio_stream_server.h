@@ -1,0 +1,105 @@
+#pragma once
+
+#include <netinet/in.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "audio/buffer.h"
+#include "audio/event_socket_server.h"
+#include "platform/event.h"
+
+namespace zorvan {
+class Prompts;
+}
+
+namespace zorvan::audio {
+
+// Whether received chunks go to the call recorder.
+enum RecordingState : int { RecRecording = 256, RecStopped = 259, RecIdle = 260 };
+
+// Where the stream threads hand the audio: the recorder takes a copy of
+// every 320-byte chunk of both directions while recording.
+class ChunkRecorder {
+public:
+    virtual ~ChunkRecorder() = default;
+    virtual void PushInput(const CBuffer& chunk) = 0;   // the local microphone copy
+    virtual void PushOutput(const CBuffer& chunk) = 0;  // the remote party's voice
+};
+
+// The two local audio ports and their stream threads. The input port
+// (56127) sends greeting audio into the call and receives the microphone
+// copy; the output port (56126) receives the remote party's voice.
+class AudioStreamServer {
+public:
+    struct Ports {
+        std::uint16_t input;
+        std::uint16_t output;
+    };
+    static constexpr Ports kDialerPorts{56127, 56126};
+
+    explicit AudioStreamServer(Prompts& prompts, Ports ports = kDialerPorts);
+    ~AudioStreamServer();
+    AudioStreamServer(const AudioStreamServer&) = delete;
+    AudioStreamServer& operator=(const AudioStreamServer&) = delete;
+
+    static AudioStreamServer* Instance();
+    static AudioStreamServer& Create(Prompts& prompts, Ports ports = kDialerPorts);
+    static void DestroyInstance();
+
+    void SetNotifyWindow(TargetId target) { notify_ = target; }
+    TargetId notifyWindow() const { return notify_; }
+
+    bool OpenInputPort();
+    bool OpenOutputPort();
+    void CloseInputPortClients();
+    bool InputPortHasSockets() { return input_.server.count() > 0; }
+    bool SendToInputPort(const std::uint8_t* data, std::size_t length);
+    // Closes every socket and ends both stream threads.
+    void Destroy();
+
+    // The hooks of the stream threads. Set before the ports open.
+    void SetRecorder(ChunkRecorder* recorder) { recorder_ = recorder; }
+    // Runs on the output thread for every read of exactly 320 bytes.
+    void SetDetectorStep(std::function<void(const std::uint8_t* chunk)> step) { detector_ = std::move(step); }
+    // Runs on either thread when the client closes one of its connections.
+    void SetRerouteRequest(std::function<void()> reroute) { reroute_ = std::move(reroute); }
+
+    void SetRecordingState(RecordingState state) { recording_ = state; }
+    RecordingState recordingState() const { return recording_; }
+
+    EventSocketServer& inputServer() { return input_.server; }
+    EventSocketServer& outputServer() { return output_.server; }
+    std::uint16_t inputPort() { return input_.server.localPort(); }
+    std::uint16_t outputPort() { return output_.server.localPort(); }
+
+private:
+    struct Port {
+        EventSocketServer server;
+        std::uint16_t number = 0;
+        bool isOutput = false;
+        std::thread thread;
+        std::atomic<bool> running{false};
+    };
+
+    bool OpenPort(Port& port);
+    void StreamThread(Port& port);
+    void HandleRead(Port& port, std::uint8_t* buffer, std::size_t bytes);
+
+    Prompts& prompts_;
+    in_addr address_{};
+    Port input_;
+    Port output_;
+    std::mutex openMutex_;
+    TargetId notify_ = kNoTarget;
+    std::atomic<RecordingState> recording_{RecIdle};
+    ChunkRecorder* recorder_ = nullptr;
+    std::function<void(const std::uint8_t*)> detector_;
+    std::function<void()> reroute_;
+};
+
+}  // namespace zorvan::audio

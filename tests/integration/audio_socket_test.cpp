@@ -1,0 +1,275 @@
+// The audio ports on real loopback sockets.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "audio/audio_stream_server.h"
+#include "audio/stream_format.h"
+#include "support/temp_dir.h"
+
+namespace zorvan::audio {
+namespace {
+
+using namespace std::chrono_literals;
+
+in_addr Loopback() {
+    in_addr a{};
+    ::inet_pton(AF_INET, "127.0.0.1", &a);
+    return a;
+}
+
+int Connect(std::uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr = Loopback();
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void WriteAll(int fd, const std::vector<std::uint8_t>& bytes) {
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        ASSERT_GT(n, 0);
+        sent += static_cast<std::size_t>(n);
+    }
+}
+
+std::vector<std::uint8_t> Pattern(std::size_t n, int seed) {
+    std::vector<std::uint8_t> v(n);
+    for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<std::uint8_t>((i * 7 + static_cast<std::size_t>(seed)) & 0xFF);
+    return v;
+}
+
+// Polls until something with bytes (or a close) arrives.
+EventSocketServer::PollResult PollUntil(EventSocketServer& server, std::uint8_t* buffer, int events) {
+    EventSocketServer::PollResult r;
+    for (int i = 0; i < 100; ++i) {
+        server.Poll(r, buffer);
+        if ((r.networkEvents & events) != 0) return r;
+    }
+    return r;
+}
+
+TEST(EventSocketServer, ListensAcceptsReadsAndReportsTheLastClientLeaving) {
+    EventSocketServer server;
+    std::uint8_t buffer[1024];
+    EventSocketServer::PollResult r;
+    EXPECT_EQ(server.CloseAll(), sockerr::kNotConnected);
+    EXPECT_EQ(server.Poll(r, buffer), sockerr::kNotConnected);
+    ASSERT_EQ(server.Listen(Loopback(), 0), 0);
+    EXPECT_EQ(server.Listen(Loopback(), 0), sockerr::kAlreadyConnected);
+    EXPECT_EQ(server.state(), EventSocketServer::Listening);
+    const int client = Connect(server.localPort());
+    ASSERT_GE(client, 0);
+    r = PollUntil(server, buffer, netev::kAccept);
+    EXPECT_EQ(server.state(), EventSocketServer::ListeningWithClient);
+    EXPECT_EQ(r.peerAddress, Loopback().s_addr);
+
+    WriteAll(client, Pattern(320, 1));
+    r = PollUntil(server, buffer, netev::kRead);
+    EXPECT_EQ(r.bytesReceived, 320u);
+    EXPECT_EQ(std::memcmp(buffer, Pattern(320, 1).data(), 320), 0);
+
+    // A reader that fell behind gets at most 1022 bytes a read.
+    WriteAll(client, Pattern(2000, 2));
+    std::this_thread::sleep_for(50ms);
+    r = PollUntil(server, buffer, netev::kRead);
+    EXPECT_EQ(r.bytesReceived, 1022u);
+    r = PollUntil(server, buffer, netev::kRead);
+    EXPECT_EQ(r.bytesReceived, 978u);
+
+    ::close(client);
+    r = PollUntil(server, buffer, netev::kClose);
+    EXPECT_EQ(server.state(), EventSocketServer::Listening) << "the listener alone remains";
+    EXPECT_EQ(server.count(), 1);
+    int socket = -1;
+    EXPECT_FALSE(server.FirstConnectedSocket(socket));
+}
+
+TEST(EventSocketServer, ASendWhileOneIsPendingIsRefusedAndTheNextGoesOutAfterTheFlush) {
+    EventSocketServer server;
+    std::uint8_t buffer[1024];
+    ASSERT_EQ(server.Listen(Loopback(), 0), 0);
+    const int client = Connect(server.localPort());
+    PollUntil(server, buffer, netev::kAccept);
+    int socket = -1;
+    ASSERT_TRUE(server.FirstConnectedSocket(socket));
+    // The client does not read: the socket buffers fill and the rest waits.
+    const auto big = Pattern(16 << 20, 3);
+    ASSERT_EQ(server.Send(socket, big.data(), big.size()), sockerr::kWouldBlock);
+    const auto chunk = Pattern(320, 4);
+    EXPECT_EQ(server.Send(socket, chunk.data(), chunk.size()), sockerr::kIoPending);
+    EXPECT_EQ(server.Send(12345, chunk.data(), chunk.size()), sockerr::kInvalidParameter);
+
+    // The client drains everything while the server flushes on write events.
+    std::atomic<std::size_t> received{0};
+    std::thread reader([&] {
+        std::vector<std::uint8_t> in(65536);
+        while (received < big.size()) {
+            const ssize_t n = ::recv(client, in.data(), in.size(), 0);
+            if (n <= 0) break;
+            received += static_cast<std::size_t>(n);
+        }
+    });
+    std::size_t flushed = 0;
+    while (flushed < big.size()) {
+        EventSocketServer::PollResult r;
+        ASSERT_EQ(server.Poll(r, buffer), 0);
+        flushed += r.bytesFlushed;
+        if (server.Send(socket, chunk.data(), 0) != sockerr::kIoPending) break;
+    }
+    reader.join();
+    EXPECT_EQ(received, big.size());
+    EXPECT_EQ(server.Send(socket, chunk.data(), chunk.size()), 0) << "after the flush the next send goes out";
+    ::close(client);
+}
+
+TEST(EventSocketServer, APortTakesSixtyTwoClientsAndRefusesTheNext) {
+    EventSocketServer server;
+    std::uint8_t buffer[1024];
+    ASSERT_EQ(server.Listen(Loopback(), 0), 0);
+    std::vector<int> clients;
+    for (int i = 0; i < 64; ++i) clients.push_back(Connect(server.localPort()));
+    int refused = 0;
+    for (int i = 0; i < 400 && refused < 2; ++i) {
+        EventSocketServer::PollResult r;
+        if (server.Poll(r, buffer) == sockerr::kConnectionRefused) ++refused;
+    }
+    EXPECT_EQ(server.count(), EventSocketServer::kMaxSockets);
+    EXPECT_EQ(refused, 2);
+    for (int fd : clients) ::close(fd);
+}
+
+struct Recorder final : ChunkRecorder {
+    std::mutex mutex;
+    std::vector<std::vector<std::uint8_t>> input, output;
+    void PushInput(const CBuffer& c) override {
+        std::lock_guard lock(mutex);
+        input.emplace_back(c.data, c.data + c.size);
+    }
+    void PushOutput(const CBuffer& c) override {
+        std::lock_guard lock(mutex);
+        output.emplace_back(c.data, c.data + c.size);
+    }
+    std::size_t Outputs() {
+        std::lock_guard lock(mutex);
+        return output.size();
+    }
+};
+
+bool Eventually(const std::function<bool()>& done) {
+    for (int i = 0; i < 500 && !done(); ++i) std::this_thread::sleep_for(10ms);
+    return done();
+}
+
+TEST(AudioStreamServer, StreamThreadsChunkDetectAndAskForReRouting) {
+    test::FakePrompts prompts;
+    AudioStreamServer server(prompts, {0, 0});
+    Recorder recorder;
+    std::atomic<int> detectorSteps{0}, reroutes{0};
+    server.SetRecorder(&recorder);
+    server.SetDetectorStep([&](const std::uint8_t*) { ++detectorSteps; });
+    server.SetRerouteRequest([&] { ++reroutes; });
+    ASSERT_TRUE(server.OpenInputPort());
+    ASSERT_TRUE(server.OpenOutputPort());
+
+    const int voice = Connect(server.outputPort());
+    ASSERT_TRUE(Eventually([&] { return server.outputServer().state() == EventSocketServer::ListeningWithClient; }));
+    WriteAll(voice, Pattern(320, 5));
+    ASSERT_TRUE(Eventually([&] { return detectorSteps == 1; }));
+    EXPECT_EQ(recorder.Outputs(), 0u) << "nothing is recorded while idle";
+
+    server.SetRecordingState(RecRecording);
+    WriteAll(voice, Pattern(640, 6));
+    ASSERT_TRUE(Eventually([&] { return recorder.Outputs() == 2; }));
+    const auto sent = Pattern(640, 6);
+    EXPECT_EQ(recorder.output[0], std::vector<std::uint8_t>(sent.begin(), sent.begin() + 320));
+    EXPECT_EQ(recorder.output[1], std::vector<std::uint8_t>(sent.begin() + 320, sent.end()));
+    WriteAll(voice, Pattern(500, 7));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(recorder.Outputs(), 2u) << "a read that is not whole chunks is not recorded";
+    server.SetRecordingState(RecStopped);
+    WriteAll(voice, Pattern(320, 8));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(recorder.Outputs(), 2u);
+
+    ::close(voice);
+    ASSERT_TRUE(Eventually([&] { return reroutes == 1; }));
+    EXPECT_EQ(server.outputServer().state(), EventSocketServer::Listening) << "the port goes on serving";
+}
+
+TEST(AudioStreamServer, GreetingAudioGoesToTheFirstClientAndAReOpenReplacesTheThread) {
+    test::FakePrompts prompts;
+    AudioStreamServer server(prompts, {0, 0});
+    EXPECT_FALSE(server.SendToInputPort(Pattern(320, 1).data(), 320)) << "no client yet";
+    ASSERT_TRUE(server.OpenInputPort());
+    const int first = Connect(server.inputPort());
+    ASSERT_TRUE(Eventually([&] { return server.inputServer().count() == 2; }));
+    const int second = Connect(server.inputPort());
+    ASSERT_TRUE(Eventually([&] { return server.inputServer().count() == 3; }));
+    ASSERT_TRUE(server.SendToInputPort(Pattern(320, 9).data(), 320));
+    std::vector<std::uint8_t> got(320);
+    ASSERT_EQ(::recv(first, got.data(), got.size(), MSG_WAITALL), 320);
+    EXPECT_EQ(got, Pattern(320, 9));
+
+    // Re-opening while the old thread waits in its poll: it ends, a new one serves.
+    const std::uint16_t before = server.inputPort();
+    static_cast<void>(before);
+    ASSERT_TRUE(server.OpenInputPort());
+    EXPECT_EQ(server.inputServer().count(), 1);
+    EXPECT_EQ(::recv(first, got.data(), got.size(), 0), 0) << "the old clients were closed";
+    const int third = Connect(server.inputPort());
+    ASSERT_TRUE(Eventually([&] { return server.inputServer().count() == 2; }));
+    for (int fd : {first, second, third}) ::close(fd);
+    server.Destroy();
+    EXPECT_EQ(server.inputServer().count(), 0);
+}
+
+TEST(AudioStreamServer, APortThatCannotBeOpenedIsReportedWithTheCaptionZorvan) {
+    test::FakePrompts prompts;
+    EventSocketServer squatter;
+    ASSERT_EQ(squatter.Listen(Loopback(), 0), 0);
+    AudioStreamServer server(prompts, {squatter.localPort(), 0});
+    EXPECT_FALSE(server.OpenInputPort());
+    ASSERT_EQ(prompts.asked.size(), 1u);
+    EXPECT_EQ(prompts.asked[0].caption, "Zorvan");
+    EXPECT_EQ(prompts.asked[0].text, "Create socket failed! Please make sure your firewall/anti-virus software does NOT "
+                                     "block the port '" + std::to_string(squatter.localPort()) + "'!");
+}
+
+TEST(BufferPool, HandsOutTheLowestAddressGrowsPastTheFirst1024AndZeroesReleasedBuffers) {
+    BufferPool pool;
+    std::vector<CBuffer*> taken;
+    for (int i = 0; i < 1024; ++i) taken.push_back(pool.Acquire());
+    EXPECT_TRUE(std::is_sorted(taken.begin(), taken.end(), [](auto a, auto b) { return a->data < b->data; }));
+    CBuffer* extra = pool.Acquire();
+    ASSERT_NE(extra, nullptr);
+    EXPECT_EQ(pool.Created(), 1025u);
+    EXPECT_EQ(extra->size, 320);
+    EXPECT_FALSE(extra->ownsData);
+    std::memset(taken[5]->data, 0xAB, 320);
+    pool.Release(taken[5]);
+    pool.Release(taken[9]);
+    CBuffer* again = pool.Acquire();
+    EXPECT_EQ(again, taken[5]) << "the lowest free address first";
+    EXPECT_EQ(std::count(again->data, again->data + 320, 0), 320) << "released buffers come back zero-filled";
+}
+
+}  // namespace
+}  // namespace zorvan::audio
