@@ -101,6 +101,7 @@ void AudioStreamServer::Destroy() {
 void AudioStreamServer::HandleRead(Port& port, std::uint8_t* buffer, std::size_t bytes) {
     buffer[bytes] = 0;
     buffer[bytes + 1] = 0;
+    if (port.isOutput && tap_) tap_(buffer, bytes);
     if (port.isOutput && bytes == kChunkBytes && detector_) detector_(buffer);
     if (recording_ != RecRecording || recorder_ == nullptr) return;
     if (bytes == 0 || bytes % kChunkBytes != 0) return;  // only whole chunks are recorded

@@ -68,6 +68,8 @@ public:
     void SetDetectorStep(std::function<void(const std::uint8_t* chunk)> step) { detector_ = std::move(step); }
     // Runs on either thread when the client closes one of its connections.
     void SetRerouteRequest(std::function<void()> reroute) { reroute_ = std::move(reroute); }
+    // Sees every read of the output port as it arrived (diagnostics, tests).
+    void SetOutputTap(std::function<void(const std::uint8_t*, std::size_t)> tap) { tap_ = std::move(tap); }
 
     void SetRecordingState(RecordingState state) { recording_ = state; }
     RecordingState recordingState() const { return recording_; }
@@ -100,6 +102,7 @@ private:
     ChunkRecorder* recorder_ = nullptr;
     std::function<void(const std::uint8_t*)> detector_;
     std::function<void()> reroute_;
+    std::function<void(const std::uint8_t*, std::size_t)> tap_;
 };
 
 }  // namespace zorvan::audio

@@ -153,28 +153,27 @@ int EventSocketServer::Poll(PollResult& out, std::uint8_t* buffer) {
     std::unique_lock lock(mutex_);
     if (slots_.empty()) return sockerr::kNotConnected;
 
-    std::vector<pollfd> fds(slots_.size() + 1);
+    std::vector<pollfd>& fds = pollFds_;
+    fds.resize(slots_.size() + 1);
     fds[0] = {wakeFd_, POLLIN, 0};
     for (std::size_t i = 0; i < slots_.size(); ++i) {
         short wanted = POLLIN;
         if (slots_[i].pending) wanted |= POLLOUT;
         fds[i + 1] = {slots_[i].fd, wanted, 0};
     }
-    // Fairly: the first ready one after the last served; wait only when
-    // none is ready.
+    // One wait reports every ready socket; the first ready one after the
+    // last served is taken, so a busy socket cannot starve the others.
+    int ready = 0;
+    do {
+        ready = ::poll(fds.data(), fds.size(), -1);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0) return CodeOf(errno);
     std::size_t index = fds.size();
-    for (int round = 0; round < 2 && index == fds.size(); ++round) {
-        const int ready = ::poll(fds.data(), fds.size(), round == 0 ? 0 : -1);
-        if (ready < 0) {
-            if (errno == EINTR) continue;
-            return CodeOf(errno);
-        }
-        for (std::size_t step = 1; step <= fds.size(); ++step) {
-            const std::size_t k = (nextIndex_ + step) % fds.size();
-            if (fds[k].revents != 0) {
-                index = k;
-                break;
-            }
+    for (std::size_t step = 1; step <= fds.size(); ++step) {
+        const std::size_t k = (nextIndex_ + step) % fds.size();
+        if (fds[k].revents != 0) {
+            index = k;
+            break;
         }
     }
     if (index == fds.size()) return sockerr::kOk;

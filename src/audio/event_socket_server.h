@@ -1,6 +1,7 @@
 #pragma once
 
 #include <netinet/in.h>
+#include <poll.h>
 
 #include <condition_variable>
 #include <cstdint>
@@ -67,6 +68,7 @@ private:
     int state_ = NoSocket;
     std::size_t nextIndex_ = 0;
     int wakeFd_ = -1;  // an eventfd: the wake event
+    std::vector<pollfd> pollFds_;  // the poller's, kept between rounds
     // The gate keeps the poller from re-taking the mutex between a sender's
     // wake-up and the sender's own wait for it.
     std::mutex gateMutex_;

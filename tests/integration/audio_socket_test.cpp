@@ -30,6 +30,11 @@ in_addr Loopback() {
 
 int Connect(std::uint16_t port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    // The client's own (ephemeral) port may be one of the dialer's fixed
+    // ports; marked reusable, its TIME_WAIT does not keep the dialer's next
+    // listener off that port.
+    const int yes = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(port);
@@ -212,6 +217,18 @@ TEST(AudioStreamServer, StreamThreadsChunkDetectAndAskForReRouting) {
     ::close(voice);
     ASSERT_TRUE(Eventually([&] { return reroutes == 1; }));
     EXPECT_EQ(server.outputServer().state(), EventSocketServer::Listening) << "the port goes on serving";
+
+    // A peer that leaves in the middle of a chunk, and one that connects
+    // and says nothing, leave the port serving the next one.
+    const int half = Connect(server.outputPort());
+    WriteAll(half, Pattern(100, 9));
+    ::close(half);
+    const int silent = Connect(server.inputPort());
+    const int next = Connect(server.outputPort());
+    WriteAll(next, Pattern(320, 10));
+    EXPECT_TRUE(Eventually([&] { return detectorSteps >= 2; })) << detectorSteps;
+    ::close(next);
+    ::close(silent);
 }
 
 TEST(AudioStreamServer, GreetingAudioGoesToTheFirstClientAndAReOpenReplacesTheThread) {

@@ -2,6 +2,7 @@
 //   skype-sim [--scenario FILE] [--log FILE]
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <csignal>
@@ -14,14 +15,17 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QString scenarioPath;
     QString logPath;
+    QString heardFolder;
     const QStringList args = QCoreApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--scenario") && i + 1 < args.size()) {
             scenarioPath = args[++i];
         } else if (args[i] == QLatin1String("--log") && i + 1 < args.size()) {
             logPath = args[++i];
+        } else if (args[i] == QLatin1String("--heard") && i + 1 < args.size()) {
+            heardFolder = args[++i];
         } else {
-            std::fprintf(stderr, "usage: skype-sim [--scenario FILE] [--log FILE]\n");
+            std::fprintf(stderr, "usage: skype-sim [--scenario FILE] [--log FILE] [--heard FOLDER]\n");
             return 2;
         }
     }
@@ -35,14 +39,17 @@ int main(int argc, char** argv) {
         text = file.readAll().toStdString();
     }
     std::string error;
-    auto scenario = skypesim::ParseScenario(text, error);
+    const std::string folder = scenarioPath.isEmpty() ? std::string(".")
+                                                      : QFileInfo(scenarioPath).absolutePath().toStdString();
+    auto scenario = skypesim::ParseScenario(text, error, folder);
     if (!scenario) {
         std::fprintf(stderr, "skype-sim: %s: %s\n", qPrintable(scenarioPath), error.c_str());
         return 2;
     }
     // Ending by a signal still releases the bus name (the bus does that when
     // the connection closes), so no handler is needed.
-    skypesim::SkypeSim sim(std::move(*scenario), logPath);
+    if (heardFolder.isEmpty()) heardFolder = logPath.isEmpty() ? QStringLiteral(".") : QFileInfo(logPath).absolutePath();
+    skypesim::SkypeSim sim(std::move(*scenario), logPath, heardFolder);
     QString startError;
     if (!sim.Start(startError)) {
         std::fprintf(stderr, "skype-sim: %s\n", qPrintable(startError));

@@ -33,7 +33,12 @@ std::string Rest(std::istringstream& in) {
     return start == std::string::npos ? std::string() : rest.substr(start);
 }
 
-bool ParseCallee(std::istringstream& in, Callee& callee, std::string& error) {
+std::string Resolve(const std::string& folder, const std::string& name) {
+    if (name.empty() || name.front() == '/') return name;
+    return folder + "/" + name;
+}
+
+bool ParseCallee(std::istringstream& in, Callee& callee, std::string& error, const std::string& folder) {
     std::string word;
     while (in >> word) {
         double seconds = 0;
@@ -61,6 +66,14 @@ bool ParseCallee(std::istringstream& in, Callee& callee, std::string& error) {
             if (callee.text.empty()) callee.text = "10404 PSTN connection failure";
         } else if (word == "hangup-after" && in >> word && ToSeconds(word, seconds)) {
             callee.hangupAfter = seconds;
+        } else if (word == "voice" && in >> word) {
+            callee.voice = Resolve(folder, word);
+        } else if (word == "mic" && in >> word) {
+            callee.mic = Resolve(folder, word);
+        } else if (word == "mic-tone" && in >> word && ToSeconds(word, seconds)) {
+            callee.micTone = seconds;
+        } else if (word == "drop-output-at" && in >> word && ToSeconds(word, seconds)) {
+            callee.dropOutputAt = seconds;
         } else {
             error = "unknown or incomplete callee option '" + word + "'";
             return false;
@@ -76,7 +89,7 @@ const Callee& Scenario::CalleeFor(const std::string& number) const {
     return it == callees.end() ? fallback : it->second;
 }
 
-std::optional<Scenario> ParseScenario(const std::string& text, std::string& error) {
+std::optional<Scenario> ParseScenario(const std::string& text, std::string& error, const std::string& folder) {
     Scenario scenario;
     std::istringstream lines(text);
     std::string line;
@@ -105,7 +118,7 @@ std::optional<Scenario> ParseScenario(const std::string& text, std::string& erro
             }
         } else if (key == "number" && in >> word) {
             Callee callee;
-            if (ParseCallee(in, callee, problem)) {
+            if (ParseCallee(in, callee, problem, folder)) {
                 if (word == "default") {
                     scenario.fallback = callee;
                 } else {

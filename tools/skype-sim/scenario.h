@@ -16,6 +16,10 @@ struct Callee {
     int code = 0;               // FAILUREREASON for Fail, the ERROR number for Reject
     std::string text;           // PSTN_STATUS text for PstnFailure
     std::optional<double> hangupAfter;  // the callee ends an answered call
+    std::string voice;                  // WAV the callee says once answered (then silence)
+    std::string mic;                    // WAV for the local microphone copy
+    double micTone = 0;                 // or a sine of this many Hz
+    std::optional<double> dropOutputAt;  // the client drops the voice connection this long after making it
 };
 
 // Something the client does on its own at a time after its start.
@@ -41,6 +45,7 @@ struct Scenario {
 };
 
 // Parses a scenario; on a mistake returns nothing and says where in `error`.
-std::optional<Scenario> ParseScenario(const std::string& text, std::string& error);
+// Relative file names are taken from `folder`.
+std::optional<Scenario> ParseScenario(const std::string& text, std::string& error, const std::string& folder = ".");
 
 }  // namespace skypesim

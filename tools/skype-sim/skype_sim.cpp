@@ -5,7 +5,13 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QRegularExpression>
+#include <QTcpSocket>
 #include <QTimer>
+
+#include <cmath>
+
+#include "wav.h"
 
 namespace skypesim {
 
@@ -29,8 +35,9 @@ QString RejectText(int code) {
 
 bool ApiObject::CopyData(const QByteArray& data) { return sim_.OnCommand(message().service(), data); }
 
-SkypeSim::SkypeSim(Scenario scenario, const QString& logPath)
-    : scenario_(std::move(scenario)), bus_(QDBusConnection::sessionBus()), api_(*this), log_(logPath) {
+SkypeSim::SkypeSim(Scenario scenario, const QString& logPath, const QString& heardFolder)
+    : scenario_(std::move(scenario)), bus_(QDBusConnection::sessionBus()), api_(*this), log_(logPath),
+      heardFolder_(heardFolder) {
     clock_.start();
     if (!logPath.isEmpty()) log_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text);
 }
@@ -193,7 +200,108 @@ void SkypeSim::SetStatus(Call& call, const QString& status) {
 void SkypeSim::EndCall(Call& call, const QString& status) {
     for (QTimer* t : call.pending) t->stop();
     if (call.durationTimer != nullptr) call.durationTimer->stop();
+    // The status goes first; the audio connections close a moment later,
+    // as the client does when a call ends.
     SetStatus(call, status);
+    QTimer::singleShot(100, this, [this, &call] { CloseAudio(call); });
+}
+
+// Every 10 ms, each stream sends the chunks that are due since it started,
+// so a late timer catches up instead of slowing the stream down.
+void SkypeSim::SendDue(Call& call, Call::Stream& stream, const std::vector<std::int16_t>& source) {
+    static_cast<void>(call);
+    if (stream.socket == nullptr || stream.socket->state() != QAbstractSocket::ConnectedState) return;
+    const qint64 due = stream.clock.elapsed() / 10;
+    QByteArray bytes;
+    for (; stream.chunksSent < due; ++stream.chunksSent) {
+        for (int i = 0; i < 160; ++i) {
+            const std::int16_t sample = stream.position < source.size() ? source[stream.position] : 0;
+            if (stream.position < source.size()) ++stream.position;
+            bytes.append(static_cast<char>(sample & 0xFF));
+            bytes.append(static_cast<char>((sample >> 8) & 0xFF));
+        }
+    }
+    if (!bytes.isEmpty()) stream.socket->write(bytes);
+}
+
+void SkypeSim::PumpAudio(Call& call) {
+    SendDue(call, call.output, call.voice);
+    SendDue(call, call.mic, call.micSource);
+}
+
+void SkypeSim::StartStream(Call& call, Call::Stream& stream, quint16 port, bool isOutput) {
+    // Routed to the port it already streams to: nothing changes.
+    if (stream.socket != nullptr && stream.socket->peerPort() == port &&
+        stream.socket->state() != QAbstractSocket::UnconnectedState) {
+        return;
+    }
+    if (stream.socket != nullptr) {
+        stream.socket->abort();
+        stream.socket->deleteLater();
+    }
+    stream.socket = new QTcpSocket(this);
+    stream.socket->connectToHost(QStringLiteral("127.0.0.1"), port);
+    QTcpSocket* socket = stream.socket;
+    connect(socket, &QTcpSocket::connected, this, [this, &call, &stream, socket, isOutput] {
+        if (stream.socket != socket) return;
+        stream.clock.start();
+        stream.chunksSent = 0;
+        Log("--", QStringLiteral("call %1 %2 connected").arg(call.id, isOutput ? "output" : "mic"));
+        if (isOutput && call.callee != nullptr && call.callee->dropOutputAt && !call.outputDropped) {
+            call.outputDropped = true;  // once per call
+            Later(call, *call.callee->dropOutputAt, [this, &call, socket] {
+                if (call.output.socket != socket) return;
+                Log("--", QStringLiteral("call %1 output dropped").arg(call.id));
+                socket->abort();
+            });
+        }
+    });
+    if (call.pump == nullptr) {
+        call.pump = new QTimer(this);
+        call.pump->setTimerType(Qt::PreciseTimer);
+        connect(call.pump, &QTimer::timeout, this, [this, &call] { PumpAudio(call); });
+        call.pump->start(10);
+    }
+}
+
+void SkypeSim::ConnectInput(Call& call, quint16 port) {
+    CloseInput(call);
+    call.input = new QTcpSocket(this);
+    QTcpSocket* socket = call.input;
+    connect(socket, &QTcpSocket::readyRead, this, [&call, socket] { call.heard += socket->readAll(); });
+    connect(socket, &QTcpSocket::disconnected, this, [this, &call] { SaveHeard(call); });
+    socket->connectToHost(QStringLiteral("127.0.0.1"), port);
+}
+
+void SkypeSim::CloseInput(Call& call) {
+    if (call.input == nullptr) return;
+    call.heard += call.input->readAll();
+    call.input->disconnect(this);
+    call.input->abort();
+    call.input->deleteLater();
+    call.input = nullptr;
+    SaveHeard(call);
+}
+
+void SkypeSim::CloseAudio(Call& call) {
+    if (call.pump != nullptr) call.pump->stop();
+    for (Call::Stream* stream : {&call.output, &call.mic}) {
+        if (stream->socket == nullptr) continue;
+        stream->socket->flush();
+        stream->socket->disconnectFromHost();
+        stream->socket = nullptr;
+    }
+    CloseInput(call);
+}
+
+void SkypeSim::SaveHeard(const Call& call) {
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(call.heard.size() / 2));
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const auto lo = static_cast<unsigned char>(call.heard[static_cast<qsizetype>(2 * i)]);
+        const auto hi = static_cast<unsigned char>(call.heard[static_cast<qsizetype>(2 * i + 1)]);
+        samples[i] = static_cast<std::int16_t>(lo | (hi << 8));
+    }
+    SaveWav16kMono(QStringLiteral("%1/heard-%2.wav").arg(heardFolder_, call.id).toStdString(), samples);
 }
 
 void SkypeSim::PlaceCall(const QString& peer, const QString& number) {
@@ -209,6 +317,16 @@ void SkypeSim::PlaceCall(const QString& peer, const QString& number) {
     call.id = QString::number(id);
     call.peer = peer;
     call.number = number;
+    call.callee = &callee;
+    std::string error;
+    if (!callee.voice.empty() && !LoadWavAs16kMono(callee.voice, call.voice, error)) Log("--", QString::fromStdString(error));
+    if (!callee.mic.empty() && !LoadWavAs16kMono(callee.mic, call.micSource, error)) Log("--", QString::fromStdString(error));
+    if (callee.micTone > 0) {
+        call.micSource.resize(16000 * 60);
+        for (std::size_t i = 0; i < call.micSource.size(); ++i) {
+            call.micSource[i] = static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * callee.micTone * static_cast<double>(i) / 16000));
+        }
+    }
     SetStatus(call, QStringLiteral("UNPLACED"));
     Later(call, 0.1, [this, &call] { SetStatus(call, QStringLiteral("ROUTING")); });
     Later(call, 0.2, [this, &call, early = callee.earlyMedia] {
@@ -273,6 +391,23 @@ void SkypeSim::HandleAlter(const QString& peer, const QString& text, const QStri
         if (call.answered && !ended) SetStatus(call, QStringLiteral("LOCALHOLD"));
     } else if (action == QLatin1String("RESUME")) {
         if (call.answered && !ended) SetStatus(call, QStringLiteral("INPROGRESS"));
+    } else if (action == QLatin1String("SET_OUTPUT") || action == QLatin1String("SET_CAPTURE_MIC") ||
+               action == QLatin1String("SET_INPUT")) {
+        if (ended) return;
+        // The values may be separated by ", " or by blanks.
+        static const QRegularExpression portPattern(QStringLiteral("PORT=\"(\\d+)\""),
+                                                    QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpressionMatch match = portPattern.match(text);
+        const quint16 port = match.hasMatch() ? static_cast<quint16>(match.captured(1).toUInt()) : 0;
+        if (action == QLatin1String("SET_OUTPUT")) {
+            if (port != 0) StartStream(call, call.output, port, true);
+        } else if (action == QLatin1String("SET_CAPTURE_MIC")) {
+            if (port != 0) StartStream(call, call.mic, port, false);
+        } else if (port != 0) {
+            ConnectInput(call, port);
+        } else {
+            CloseInput(call);  // back to the sound card
+        }
     }
 }
 

@@ -15,6 +15,7 @@
 #include "scenario.h"
 
 class QDBusMessage;
+class QTcpSocket;
 class QTimer;
 
 namespace skypesim {
@@ -39,7 +40,7 @@ private:
 class SkypeSim final : public QObject {
     Q_OBJECT
 public:
-    SkypeSim(Scenario scenario, const QString& logPath);
+    SkypeSim(Scenario scenario, const QString& logPath, const QString& heardFolder = QStringLiteral("."));
     ~SkypeSim() override;
     // Takes com.Skype.API on the session bus and announces the API.
     bool Start(QString& error);
@@ -59,6 +60,23 @@ private:
         int duration = 0;
         QTimer* durationTimer = nullptr;
         std::vector<QTimer*> pending;
+        // Audio: the callee's voice to the dialer's output port, the local
+        // microphone to its input port, and what the dialer sends back.
+        struct Stream {
+            QTcpSocket* socket = nullptr;
+            QElapsedTimer clock;
+            qint64 chunksSent = 0;
+            std::size_t position = 0;  // samples of the source sent
+        };
+        Stream output;
+        Stream mic;
+        QTcpSocket* input = nullptr;
+        std::vector<std::int16_t> voice;
+        std::vector<std::int16_t> micSource;
+        QByteArray heard;
+        QTimer* pump = nullptr;
+        const Callee* callee = nullptr;
+        bool outputDropped = false;
     };
 
     void Log(const char* direction, const QString& text);
@@ -73,6 +91,13 @@ private:
     void HandleAlter(const QString& peer, const QString& text, const QStringList& words);
     void HandleGetCall(const QString& peer, const QStringList& words);
     void RunTimeline();
+    void StartStream(Call& call, Call::Stream& stream, quint16 port, bool isOutput);
+    void PumpAudio(Call& call);
+    void SendDue(Call& call, Call::Stream& stream, const std::vector<std::int16_t>& source);
+    void ConnectInput(Call& call, quint16 port);
+    void CloseInput(Call& call);
+    void CloseAudio(Call& call);
+    void SaveHeard(const Call& call);
 
     Scenario scenario_;
     QDBusConnection bus_;
@@ -86,6 +111,7 @@ private:
     int nextCallId_ = 1001;
     QString userStatus_ = QStringLiteral("ONLINE");
     QString connStatus_ = QStringLiteral("ONLINE");
+    QString heardFolder_;
 };
 
 }  // namespace skypesim

@@ -1,0 +1,158 @@
+// An answered call's audio between the real stand-in and the dialer's real
+// ports, on a private session bus.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+
+#include <mutex>
+
+#include "audio/audio_stream_server.h"
+#include "platform/qt/dbus_skype_transport.h"
+#include "platform/qt/qt_event_loop.h"
+#include "platform/um_events.h"
+#include "skype/audio_routing.h"
+#include "skype/skype_connector.h"
+#include "support/temp_dir.h"
+
+namespace zorvan {
+namespace {
+
+bool WaitUntil(const std::function<bool()>& done, int realMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > realMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+// One second of a pattern no silence looks like, as a 16 kHz mono WAV.
+std::vector<std::int16_t> Voice() {
+    std::vector<std::int16_t> v(16000);
+    for (std::size_t i = 0; i < v.size(); ++i) v[i] = static_cast<std::int16_t>(1 + (i * 37) % 20000);
+    return v;
+}
+
+void WriteWav(const std::string& path, const std::vector<std::int16_t>& samples) {
+    std::string out = "RIFF";
+    const auto put32 = [&](std::uint32_t v) { for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i))); };
+    const auto put16 = [&](std::uint16_t v) { out.push_back(static_cast<char>(v)); out.push_back(static_cast<char>(v >> 8)); };
+    put32(static_cast<std::uint32_t>(36 + samples.size() * 2));
+    out += "WAVEfmt ";
+    put32(16), put16(1), put16(1), put32(16000), put32(32000), put16(2), put16(16);
+    out += "data";
+    put32(static_cast<std::uint32_t>(samples.size() * 2));
+    for (const auto s : samples) put16(static_cast<std::uint16_t>(s));
+    test::WriteFile(path, out);
+}
+
+struct Call final : EventHandler {
+    test::TempDir dir;
+    QProcess sim;
+    QtEventLoop loop;
+    test::FakePrompts prompts;
+    DBusSkypeTransport bus;
+    ScopedTarget target{loop, *this};
+    SkypeConnector connector{loop, bus};
+    audio::AudioStreamServer audio{prompts};
+    CallAudioRouter router{loop, connector, nullptr};
+    std::mutex mutex;
+    std::vector<std::uint8_t> received;
+    int lastState = -1;
+
+    explicit Call(const std::string& calleeOptions) {
+        WriteWav(dir / "voice.wav", Voice());
+        test::WriteFile(dir / "scenario.txt", "number +1777 ring 0.2 answer voice voice.wav " + calleeOptions + "\n");
+        sim.start(QStringLiteral(SKYPE_SIM_BINARY), {QStringLiteral("--scenario"), QString::fromStdString(dir / "scenario.txt"),
+                                                     QStringLiteral("--log"), QString::fromStdString(dir / "log.txt")});
+        EXPECT_TRUE(WaitUntil([this] { return test::ReadFile(dir / "log.txt").find("started as") != std::string::npos; }, 10000));
+        WaitUntil([] { return false; }, 100);
+        audio.SetOutputTap([this](const std::uint8_t* data, std::size_t n) {
+            std::lock_guard lock(mutex);
+            received.insert(received.end(), data, data + n);
+        });
+        audio.SetRerouteRequest([this] { router.RequestReroute(); });
+        connector.SetAudioRouting(&router);
+        EXPECT_TRUE(audio.OpenInputPort());
+        EXPECT_TRUE(audio.OpenOutputPort());
+        EXPECT_TRUE(connector.Attach(target.id()));
+        EXPECT_TRUE(WaitUntil([this] { return connector.linkOpen(); }, 10000));
+    }
+    ~Call() override {
+        connector.Shutdown();
+        audio.Destroy();
+        sim.kill();
+        sim.waitForFinished(5000);
+    }
+    void OnEvent(const Event& e) override {
+        const auto index = static_cast<std::intptr_t>(e.wParam);
+        if (e.id == um::UM_CALL_UPDATE && e.lParam == 2 && index >= 0) {
+            lastState = connector.callTable().slot(static_cast<int>(index)).state;
+        }
+    }
+    std::vector<std::string> Received() {
+        std::vector<std::string> out;
+        for (const QByteArray& line : QByteArray::fromStdString(test::ReadFile(dir / "log.txt")).split('\n')) {
+            const int arrow = line.indexOf(" <- ");
+            if (arrow >= 0) out.push_back(line.mid(arrow + 4).toStdString());
+        }
+        return out;
+    }
+};
+
+const std::vector<std::string> kRouting{
+    "ALTER CALL 1001 SET_INPUT SOUNDCARD=\"default\"",
+    "ALTER CALL 1001 SET_CAPTURE_MIC PORT=\"56127\"",
+    "ALTER CALL 1001 SET_OUTPUT SOUNDCARD=\"default\"  PORT=\"56126\"",
+};
+
+std::vector<std::string> RoutingIn(const std::vector<std::string>& all) {
+    std::vector<std::string> out;
+    for (const std::string& c : all) {
+        if (c.find(" SET_") != std::string::npos) out.push_back(c);
+    }
+    return out;
+}
+
+TEST(CallAudio, TheCalleesVoiceArrivesWholeInOrderOnTheOutputPort) {
+    Call call("hangup-after 2");
+    ASSERT_TRUE(call.connector.CallNumber("+1777"));
+    ASSERT_TRUE(WaitUntil([&] { return call.lastState == SkypeFinished; }, 15000));
+    EXPECT_EQ(RoutingIn(call.Received()), kRouting);
+
+    std::lock_guard lock(call.mutex);
+    const std::vector<std::int16_t> voice = Voice();
+    ASSERT_GE(call.received.size(), voice.size() * 2);
+    std::vector<std::int16_t> got(call.received.size() / 2);
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        got[i] = static_cast<std::int16_t>(call.received[2 * i] | (call.received[2 * i + 1] << 8));
+    }
+    EXPECT_TRUE(std::equal(voice.begin(), voice.end(), got.begin())) << "the voice, sample for sample, first";
+    EXPECT_TRUE(std::all_of(got.begin() + static_cast<long>(voice.size()), got.end(), [](std::int16_t s) { return s == 0; }))
+        << "then silence: nothing duplicated";
+    EXPECT_EQ(call.received.size() % 320, 0u);
+}
+
+TEST(CallAudio, ADroppedConnectionReroutesTheCallOnce) {
+    Call call("drop-output-at 0.4 hangup-after 2");
+    ASSERT_TRUE(call.connector.CallNumber("+1777"));
+    ASSERT_TRUE(WaitUntil([&] { return call.lastState == SkypeFinished; }, 15000));
+    std::vector<std::string> twice = kRouting;
+    twice.insert(twice.end(), kRouting.begin(), kRouting.end());
+    EXPECT_EQ(RoutingIn(call.Received()), twice);
+}
+
+}  // namespace
+}  // namespace zorvan
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
