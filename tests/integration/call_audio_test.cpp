@@ -17,20 +17,13 @@
 #include "platform/um_events.h"
 #include "skype/audio_routing.h"
 #include "skype/skype_connector.h"
+#include "support/qt_wait.h"
 #include "support/temp_dir.h"
 
 namespace zorvan {
 namespace {
 
-bool WaitUntil(const std::function<bool()>& done, int realMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > realMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
+using test::WaitUntil;
 
 // One second of a pattern no silence looks like, as a 16 kHz mono WAV.
 std::vector<std::int16_t> Voice() {

@@ -17,6 +17,7 @@
 #include "platform/qt/qt_event_loop.h"
 #include "platform/um_events.h"
 #include "skype/skype_connector.h"
+#include "support/qt_wait.h"
 #include "support/temp_dir.h"
 
 namespace zorvan {
@@ -25,15 +26,7 @@ namespace {
 using Texts = std::vector<std::string>;
 constexpr double kSpeed = 10.0;
 
-bool WaitUntil(const std::function<bool()>& done, int realMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > realMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
+using test::WaitUntil;
 
 bool SkypeOnBus() {
     return QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("com.Skype.API")).value();
