@@ -50,9 +50,8 @@ CampaignOpenResult OpenCampaign(const std::string& path, const CampaignHooks& ho
     // The file now gets the contacts under their new ids, written whole into a
     // fresh document and renamed over the old file.
     auto store = CampaignStore::Replace();
-    store->Open(std::string());
+    store->Bind(path);
     for (const Contact& contact : contacts.Snapshot()) store->WriteContact(contact, true);
-    store->Open(path, /*load=*/false);
     const bool saved = store->SaveIfModified();
     PostBusy(hooks, false);
     return saved ? CampaignOpenResult::Opened : CampaignOpenResult::NotSaved;
@@ -66,7 +65,7 @@ bool WriteOutCampaign(const std::string& path, const CampaignHooks& hooks, const
     auto store = CampaignStore::Replace();
     if (closing) {
         // The file is to hold exactly the list: no need to read it first.
-        store->Open(path, /*load=*/false);
+        store->Bind(path);
         store->RemoveAllContacts();
     } else {
         store->Open(path);

@@ -48,11 +48,7 @@ bool CampaignStore::Open(const std::string& path) {
     return doc_.Open(path);
 }
 
-void CampaignStore::Open(const std::string& path, bool load) {
-    if (load) {
-        Open(path);
-        return;
-    }
+void CampaignStore::Bind(const std::string& path) {
     std::lock_guard lock(mutex_);
     path_ = path;
 }

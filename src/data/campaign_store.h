@@ -33,7 +33,7 @@ public:
     // an existing file does not parse (the document is then empty).
     bool Open(const std::string& path);
     // Binds the store to a path keeping the document it has (no loading).
-    void Open(const std::string& path, bool load);
+    void Bind(const std::string& path);
     bool WriteContact(const Contact& contact, bool withDuration);
     int ContactCount();
     bool ReadContact(int position, Contact& contact);

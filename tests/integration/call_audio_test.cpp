@@ -143,9 +143,3 @@ TEST(CallAudio, ADroppedConnectionReroutesTheCallOnce) {
 
 }  // namespace
 }  // namespace zorvan
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

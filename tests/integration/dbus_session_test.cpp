@@ -49,10 +49,4 @@ TEST(SessionBus, TwoConnectionsCallEachOther) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
-
 #include "dbus_session_test.moc"

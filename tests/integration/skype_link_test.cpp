@@ -275,9 +275,3 @@ TEST(SkypeLink, LossIsReportedTwentySecondsAfterTheLastPingAndARestartReattaches
 
 }  // namespace
 }  // namespace zorvan
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -208,8 +208,7 @@ void SkypeSim::EndCall(Call& call, const QString& status) {
 
 // Every 10 ms, each stream sends the chunks that are due since it started,
 // so a late timer catches up instead of slowing the stream down.
-void SkypeSim::SendDue(Call& call, Call::Stream& stream, const std::vector<std::int16_t>& source) {
-    static_cast<void>(call);
+void SkypeSim::SendDue(Call::Stream& stream, const std::vector<std::int16_t>& source) {
     if (stream.socket == nullptr || stream.socket->state() != QAbstractSocket::ConnectedState) return;
     const qint64 due = stream.clock.elapsed() / 10;
     QByteArray bytes;
@@ -225,8 +224,8 @@ void SkypeSim::SendDue(Call& call, Call::Stream& stream, const std::vector<std::
 }
 
 void SkypeSim::PumpAudio(Call& call) {
-    SendDue(call, call.output, call.voice);
-    SendDue(call, call.mic, call.micSource);
+    SendDue(call.output, call.voice);
+    SendDue(call.mic, call.micSource);
 }
 
 void SkypeSim::StartStream(Call& call, Call::Stream& stream, quint16 port, bool isOutput) {

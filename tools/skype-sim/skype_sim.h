@@ -93,7 +93,7 @@ private:
     void RunTimeline();
     void StartStream(Call& call, Call::Stream& stream, quint16 port, bool isOutput);
     void PumpAudio(Call& call);
-    void SendDue(Call& call, Call::Stream& stream, const std::vector<std::int16_t>& source);
+    void SendDue(Call::Stream& stream, const std::vector<std::int16_t>& source);
     void ConnectInput(Call& call, quint16 port);
     void CloseInput(Call& call);
     void CloseAudio(Call& call);
