@@ -36,8 +36,10 @@ struct NoPrompts final : zorvan::Prompts {
 };
 
 struct NullRecorder final : zorvan::audio::ChunkRecorder {
-    void PushInput(const zorvan::audio::CBuffer&) override {}
-    void PushOutput(const zorvan::audio::CBuffer&) override {}
+    bool Start(const std::string&) override { return true; }
+    void Stop() override {}
+    bool PushInput(const zorvan::audio::CBuffer&) override { return true; }
+    bool PushOutput(const zorvan::audio::CBuffer&) override { return true; }
 };
 
 double CpuSeconds(clockid_t clock) {

@@ -14,7 +14,7 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # a private session bus, test speech and sound, a virtual microphone, a virtual display
-  dbus dbus-bin dbus-daemon espeak-ng sox lame pulseaudio xvfb xauth libxml2-utils
+  dbus dbus-bin dbus-daemon espeak-ng sox lame mpg123 pulseaudio xvfb xauth libxml2-utils
   # fonts so that offscreen and Xvfb windows render text
   fonts-dejavu-core
 )

@@ -12,6 +12,7 @@
 
 #include "app/web_pages.h"
 #include "app/window_placement.h"
+#include "audio/record/call_recorder.h"
 #include "data/campaign_io.h"
 #include "data/campaign_store.h"
 #include "data/contact_list.h"
@@ -161,6 +162,7 @@ void CDialerDlg::Initialize() {
     if (services_.audioPorts) {
         auto& server = audio::AudioStreamServer::Create(services_.prompts, *services_.audioPorts);
         server.SetNotifyWindow(target());
+        server.AdoptRecorder(std::make_unique<audio::CallRecorder>(services_.loop, services_.prompts));
         if (router_) server.SetRerouteRequest([router = router_.get()] { router->RequestReroute(); });
         server.OpenInputPort();
         server.OpenOutputPort();

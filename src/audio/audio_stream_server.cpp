@@ -89,6 +89,17 @@ bool AudioStreamServer::SendToInputPort(const std::uint8_t* data, std::size_t le
     }
 }
 
+void AudioStreamServer::StartRecording(const std::string& pathWithoutExtension) {
+    if (recording_ == RecRecording) return;
+    if (recorder_ != nullptr) recorder_->Start(pathWithoutExtension + ".mp3");
+    recording_ = RecRecording;
+}
+
+void AudioStreamServer::StopRecording() {
+    if (recorder_ != nullptr) recorder_->Stop();
+    recording_ = RecStopped;
+}
+
 void AudioStreamServer::Destroy() {
     std::lock_guard lock(openMutex_);
     for (Port* port : {&input_, &output_}) {

@@ -7,10 +7,12 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "audio/buffer.h"
 #include "audio/event_socket_server.h"
+#include "audio/input_port_sink.h"
 #include "platform/event.h"
 
 namespace zorvan {
@@ -27,14 +29,16 @@ enum RecordingState : int { RecRecording = 256, RecStopped = 259, RecIdle = 260 
 class ChunkRecorder {
 public:
     virtual ~ChunkRecorder() = default;
-    virtual void PushInput(const CBuffer& chunk) = 0;   // the local microphone copy
-    virtual void PushOutput(const CBuffer& chunk) = 0;  // the remote party's voice
+    virtual bool Start(const std::string& fileName) = 0;
+    virtual void Stop() = 0;
+    virtual bool PushInput(const CBuffer& chunk) = 0;   // the local microphone copy
+    virtual bool PushOutput(const CBuffer& chunk) = 0;  // the remote party's voice
 };
 
 // The two local audio ports and their stream threads. The input port
 // (56127) sends greeting audio into the call and receives the microphone
 // copy; the output port (56126) receives the remote party's voice.
-class AudioStreamServer {
+class AudioStreamServer final : public InputPortSink {
 public:
     struct Ports {
         std::uint16_t input;
@@ -43,7 +47,7 @@ public:
     static constexpr Ports kDialerPorts{56127, 56126};
 
     explicit AudioStreamServer(Prompts& prompts, Ports ports = kDialerPorts);
-    ~AudioStreamServer();
+    ~AudioStreamServer() override;
     AudioStreamServer(const AudioStreamServer&) = delete;
     AudioStreamServer& operator=(const AudioStreamServer&) = delete;
 
@@ -58,18 +62,29 @@ public:
     bool OpenOutputPort();
     void CloseInputPortClients();
     bool InputPortHasSockets() { return input_.server.count() > 0; }
-    bool SendToInputPort(const std::uint8_t* data, std::size_t length);
+    bool SendToInputPort(const std::uint8_t* data, std::size_t length) override;
     // Closes every socket and ends both stream threads.
     void Destroy();
 
     // The hooks of the stream threads. Set before the ports open.
     void SetRecorder(ChunkRecorder* recorder) { recorder_ = recorder; }
+    // The program's recorder, owned by the server and gone with it.
+    void AdoptRecorder(std::unique_ptr<ChunkRecorder> recorder) {
+        ownedRecorder_ = std::move(recorder);
+        recorder_ = ownedRecorder_.get();
+    }
     // Runs on the output thread for every read of exactly 320 bytes.
     void SetDetectorStep(std::function<void(const std::uint8_t* chunk)> step) { detector_ = std::move(step); }
     // Runs on either thread when the client closes one of its connections.
     void SetRerouteRequest(std::function<void()> reroute) { reroute_ = std::move(reroute); }
     // Sees every read of the output port as it arrived (diagnostics, tests).
     void SetOutputTap(std::function<void(const std::uint8_t*, std::size_t)> tap) { tap_ = std::move(tap); }
+
+    // Main dialog thread. The file is the path with ".mp3"; a second start
+    // while recording does nothing. The state is recording even when the
+    // file could not be made (the recorder then takes no chunk).
+    void StartRecording(const std::string& pathWithoutExtension);
+    void StopRecording();
 
     void SetRecordingState(RecordingState state) { recording_ = state; }
     RecordingState recordingState() const { return recording_; }
@@ -99,6 +114,7 @@ private:
     std::mutex openMutex_;
     TargetId notify_ = kNoTarget;
     std::atomic<RecordingState> recording_{RecIdle};
+    std::unique_ptr<ChunkRecorder> ownedRecorder_;
     ChunkRecorder* recorder_ = nullptr;
     std::function<void(const std::uint8_t*)> detector_;
     std::function<void()> reroute_;

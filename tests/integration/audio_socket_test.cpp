@@ -14,7 +14,10 @@
 #include <vector>
 
 #include "audio/audio_stream_server.h"
+#include "audio/greeting/greeting_player.h"
 #include "audio/stream_format.h"
+#include "platform/virtual_event_loop.h"
+#include "support/audio_fixtures.h"
 #include "support/temp_dir.h"
 
 namespace zorvan::audio {
@@ -164,13 +167,17 @@ TEST(EventSocketServer, APortTakesSixtyTwoClientsAndRefusesTheNext) {
 struct Recorder final : ChunkRecorder {
     std::mutex mutex;
     std::vector<std::vector<std::uint8_t>> input, output;
-    void PushInput(const CBuffer& c) override {
+    bool Start(const std::string&) override { return true; }
+    void Stop() override {}
+    bool PushInput(const CBuffer& c) override {
         std::lock_guard lock(mutex);
         input.emplace_back(c.data, c.data + c.size);
+        return true;
     }
-    void PushOutput(const CBuffer& c) override {
+    bool PushOutput(const CBuffer& c) override {
         std::lock_guard lock(mutex);
         output.emplace_back(c.data, c.data + c.size);
+        return true;
     }
     std::size_t Outputs() {
         std::lock_guard lock(mutex);
@@ -286,6 +293,41 @@ TEST(BufferPool, HandsOutTheLowestAddressGrowsPastTheFirst1024AndZeroesReleasedB
     CBuffer* again = pool.Acquire();
     EXPECT_EQ(again, taken[5]) << "the lowest free address first";
     EXPECT_EQ(std::count(again->data, again->data + 320, 0), 320) << "released buffers come back zero-filled";
+}
+
+
+// A greeting played into the input port arrives at the Skype side's socket
+// as the WAV's data, byte for byte.
+TEST(GreetingPlayer, A16kMonoWavArrivesAtTheCallInputSocketByteForByte) {
+    zorvan::test::TempDir dir;
+    zorvan::test::FakePrompts prompts;
+    VirtualEventLoop loop;
+    AudioStreamServer server(prompts, {0, 0});
+    ASSERT_TRUE(server.OpenInputPort());
+    const int skype = Connect(server.inputPort());
+    ASSERT_GE(skype, 0);
+    ASSERT_TRUE(Eventually([&] { return server.inputServer().count() == 2; }));
+    const auto voice = test::Tone(16000, 1, 0.8);  // under one burst: no pacing pause
+    test::WriteWav(dir / "hello.wav", voice, 16000, 1);
+    const std::string expected = test::Bytes(voice);
+
+    GreetingPlayer player(loop, server, prompts, kNoTarget);
+    ASSERT_TRUE(player.Play(dir / "hello.wav"));
+    std::string received;
+    char buffer[4096];
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (received.size() < expected.size() && std::chrono::steady_clock::now() < deadline) {
+        const ssize_t n = ::recv(skype, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n > 0) received.append(buffer, static_cast<std::size_t>(n));
+        if (n <= 0) std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_EQ(received.size(), expected.size());
+    EXPECT_TRUE(received == expected);
+    loop.settle();
+    loop.advance(500);
+    player.Stop();
+    ::close(skype);
+    server.Destroy();
 }
 
 }  // namespace

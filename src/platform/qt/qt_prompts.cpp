@@ -1,11 +1,29 @@
 #include "platform/qt/qt_prompts.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
+#include <QMetaObject>
+#include <QThread>
 
 namespace zorvan {
 
 PromptAnswer QtPrompts::messageBox(const std::string& caption, const std::string& text, PromptIcon icon,
                                    PromptButtons buttons) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app == nullptr || QThread::currentThread() == app->thread()) return show(caption, text, icon, buttons);
+    if (buttons == PromptButtons::Ok) {
+        QMetaObject::invokeMethod(app, [this, caption, text, icon, buttons] { show(caption, text, icon, buttons); },
+                                  Qt::QueuedConnection);
+        return PromptAnswer::Ok;
+    }
+    PromptAnswer answer = PromptAnswer::Cancel;
+    QMetaObject::invokeMethod(app, [&] { answer = show(caption, text, icon, buttons); },
+                              Qt::BlockingQueuedConnection);
+    return answer;
+}
+
+PromptAnswer QtPrompts::show(const std::string& caption, const std::string& text, PromptIcon icon,
+                             PromptButtons buttons) {
     QMessageBox box(parent_);
     box.setWindowTitle(QString::fromStdString(caption));
     box.setText(QString::fromStdString(text));
