@@ -183,9 +183,29 @@ TEST(CMp3File, ARecordingIsMpeg1Layer3At32kMono64kbitAndAsLongAsTheCall) {
     EXPECT_EQ(decoded.size(), voice.size() * 2 + static_cast<std::size_t>(added));
     EXPECT_EQ(recorder.mp3().encoderDelay(), 576);
     EXPECT_LT(added, 2 * 1152);
+    ASSERT_TRUE(test::Run("mpg123 -v --stdout '" + (dir / "call.mp3") + "' 2> '" + (dir / "mpg123.txt") + "' > /dev/null"));
+    EXPECT_NE(test::ReadFile(dir / "mpg123.txt").find("MPEG 1.0 L III cbr64 32000 mono"), std::string::npos);
     std::vector<std::int16_t> at16k;  // every other sample: the 16 kHz content
     for (std::size_t i = 0; i < decoded.size(); i += 2) at16k.push_back(decoded[i]);
     EXPECT_GT(test::PeakCorrelation(mix, at16k, 1000), 0.9);
+}
+
+TEST(CMp3File, EncodesExactlyAsTheLameCommandLineWithTheSameSettings) {
+    test::TempDir dir;
+    test::FakePrompts prompts;
+    const auto audio = test::Tone(16000, 1, 1.3, 300, 9000);
+    test::WriteFile(dir / "in.raw", test::Bytes(audio));
+    audio::CMp3File file(prompts);
+    ASSERT_TRUE(file.Open(dir / "ours.mp3"));
+    for (std::size_t at = 0; at + 160 <= audio.size(); at += 160) {
+        std::vector<std::int16_t> chunk(audio.begin() + static_cast<long>(at), audio.begin() + static_cast<long>(at) + 160);
+        ASSERT_TRUE(file.Write(CBuffer(reinterpret_cast<std::uint8_t*>(chunk.data()), 320)));
+    }
+    ASSERT_TRUE(file.Close());
+    EXPECT_FALSE(file.Write(CBuffer(reinterpret_cast<std::uint8_t*>(std::vector<std::int16_t>(160).data()), 320)));
+    ASSERT_TRUE(test::Run("lame --quiet -r -s 16 --bitwidth 16 --signed --little-endian -m m --resample 32 -b 64 "
+                          "--cbr --nores -t '" + (dir / "in.raw") + "' '" + (dir / "theirs.mp3") + "' 2>/dev/null"));
+    EXPECT_TRUE(test::ReadFile(dir / "ours.mp3") == test::ReadFile(dir / "theirs.mp3"));
 }
 
 TEST(CMp3File, AFileThatCannotBeMadeIsReportedAndNothingIsRecorded) {
