@@ -161,7 +161,11 @@ void CDialerDlg::Initialize() {
     // 12: the audio ports and their stream threads.
     if (services_.audioPorts) {
         auto& server = audio::AudioStreamServer::Create(services_.prompts, *services_.audioPorts);
+        server.SetEventLoop(&services_.loop);
         server.SetNotifyWindow(target());
+        server.amd().SetThreshold([] {
+            return Settings::HasInstance() ? Settings::Instance().get(&SettingsData::threshold) : 2;
+        });
         server.AdoptRecorder(std::make_unique<audio::CallRecorder>(services_.loop, services_.prompts));
         if (router_) server.SetRerouteRequest([router = router_.get()] { router->RequestReroute(); });
         server.OpenInputPort();

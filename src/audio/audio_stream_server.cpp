@@ -113,7 +113,10 @@ void AudioStreamServer::HandleRead(Port& port, std::uint8_t* buffer, std::size_t
     buffer[bytes] = 0;
     buffer[bytes + 1] = 0;
     if (port.isOutput && tap_) tap_(buffer, bytes);
-    if (port.isOutput && bytes == kChunkBytes && detector_) detector_(buffer);
+    if (port.isOutput && bytes == kChunkBytes) {
+        amd_.Step(buffer);
+        if (detector_) detector_(buffer);
+    }
     if (recording_ != RecRecording || recorder_ == nullptr) return;
     if (bytes == 0 || bytes % kChunkBytes != 0) return;  // only whole chunks are recorded
     for (std::size_t at = 0; at < bytes; at += kChunkBytes) {

@@ -10,14 +10,16 @@
 #include <string>
 #include <thread>
 
+#include "audio/amd/answering_machine_detector.h"
 #include "audio/buffer.h"
 #include "audio/event_socket_server.h"
 #include "audio/input_port_sink.h"
 #include "platform/event.h"
 
 namespace zorvan {
+class EventLoop;
 class Prompts;
-}
+}  // namespace zorvan
 
 namespace zorvan::audio {
 
@@ -55,7 +57,21 @@ public:
     static AudioStreamServer& Create(Prompts& prompts, Ports ports = kDialerPorts);
     static void DestroyInstance();
 
-    void SetNotifyWindow(TargetId target) { notify_ = target; }
+    // Where the detector's verdicts go.
+    void SetNotifyWindow(TargetId target) {
+        notify_ = target;
+        amd_.SetNotify(loop_, notify_);
+    }
+    void SetEventLoop(EventLoop* loop) {
+        loop_ = loop;
+        amd_.SetNotify(loop_, notify_);
+    }
+
+    // Answering machine detection over the remote party's voice (main thread).
+    void StartDetection() { amd_.StartDetection(); }
+    void DetectionTimeout() { amd_.DetectionTimeout(); }
+    void AwaitGreetingEnd() { amd_.AwaitGreetingEnd(); }
+    AnsweringMachineDetector& amd() { return amd_; }
     TargetId notifyWindow() const { return notify_; }
 
     bool OpenInputPort();
@@ -113,6 +129,8 @@ private:
     Port output_;
     std::mutex openMutex_;
     TargetId notify_ = kNoTarget;
+    EventLoop* loop_ = nullptr;
+    AnsweringMachineDetector amd_;
     std::atomic<RecordingState> recording_{RecIdle};
     std::unique_ptr<ChunkRecorder> ownedRecorder_;
     ChunkRecorder* recorder_ = nullptr;

@@ -1,0 +1,136 @@
+#include "audio/amd/answering_machine_detector.h"
+
+#include <cstring>
+
+#include "audio/stream_format.h"
+#include "platform/event_loop.h"
+#include "platform/um_events.h"
+
+namespace zorvan::audio {
+
+ChunkVad::ChunkVad(ChunkFrames frames) : frames_(frames) { vad_init(&state_); }
+
+ChunkVad::~ChunkVad() { vad_exit(&state_); }
+
+void ChunkVad::Reset() {
+    if (state_ != nullptr) vad_reset(state_);
+    half_ = false;
+    last_ = 0;
+    previousSample_ = 0;
+}
+
+int ChunkVad::Decide(const std::int16_t* samples) {
+    if (state_ == nullptr) return 0;
+    constexpr int n = static_cast<int>(kChunkSamples);
+    if (frames_ == ChunkFrames::Upsampled) {
+        // Linear interpolation, continuing from the previous chunk's last sample.
+        for (int i = 0; i < n; ++i) {
+            const auto s = static_cast<float>(samples[i]);
+            frame_[2 * i] = (previousSample_ + s) * 0.5F;
+            frame_[2 * i + 1] = s;
+            previousSample_ = s;
+        }
+        return last_ = vad_process(state_, frame_);
+    }
+    float* half = frame_ + (half_ ? n : 0);
+    for (int i = 0; i < n; ++i) half[i] = static_cast<float>(samples[i]);
+    if (!half_) {
+        half_ = true;
+        return last_;
+    }
+    half_ = false;
+    return last_ = vad_process(state_, frame_);
+}
+
+AnsweringMachineDetector::AnsweringMachineDetector(ChunkFrames frames) : vad_(frames) {}
+
+void AnsweringMachineDetector::SetNotify(EventLoop* loop, TargetId target) {
+    std::lock_guard lock(mutex_);
+    loop_ = loop;
+    notify_ = target;
+}
+
+void AnsweringMachineDetector::Post(std::uint32_t id, std::uintptr_t wParam) {
+    loop_->post(notify_, Event{id, wParam, 0});
+}
+
+void AnsweringMachineDetector::StartDetection() {
+    std::lock_guard lock(mutex_);
+    state_ = AmdDetecting;
+}
+
+void AnsweringMachineDetector::AwaitGreetingEnd() {
+    std::lock_guard lock(mutex_);
+    closing_ = 0;
+    state_ = AmdAwaitGreetingEnd;
+}
+
+void AnsweringMachineDetector::DetectionTimeout() {
+    std::lock_guard lock(mutex_);
+    if (loop_ != nullptr && notify_ != kNoTarget) {
+        if (silent_ < SilenceLimit(Threshold())) {
+            Post(um::UM_AMD_RESULT, 0);  // kept talking: a machine
+        } else if (state_ != AmdIdle) {
+            Post(um::UM_AMD_RESULT, 1);
+        }
+    }
+    voiced_ = silent_ = grace_ = closing_ = 0;
+    state_ = AmdIdle;
+    vad_.Reset();
+}
+
+void AnsweringMachineDetector::Step(const std::uint8_t* chunk) {
+    if (state_ == AmdIdle) return;  // the common case, without the lock
+    std::lock_guard lock(mutex_);
+    if (state_ == AmdIdle) return;
+    std::int16_t samples[kChunkSamples];
+    std::memcpy(samples, chunk, sizeof samples);
+    const int d = decider_ ? decider_(samples) : vad_.Decide(samples);
+    const bool canNotify = loop_ != nullptr && notify_ != kNoTarget;
+    const int threshold = Threshold();
+    if (state_ == AmdDetecting) {
+        if (d == 1) {
+            ++voiced_;
+        } else if (voiced_ == 0 && grace_ < kGraceChunks) {
+            ++grace_;
+        } else {
+            ++silent_;
+            if (silent_ >= SilenceLimit(threshold) && canNotify) {
+                state_ = AmdIdle;
+                Post(um::UM_AMD_RESULT, 1);  // answered briefly and waits: a person
+            }
+        }
+    }
+    if (state_ == AmdAwaitGreetingEnd) {
+        if (d == 1) {
+            closing_ = 0;
+        } else {
+            ++closing_;
+            if (closing_ >= ClosingSilence(threshold) && canNotify) {
+                state_ = AmdIdle;
+                closing_ = 0;
+                Post(um::UM_GREETING_CUE, 0);
+                vad_.Reset();
+            }
+        }
+    }
+}
+
+int AnsweringMachineDetector::voicedChunks() const {
+    std::lock_guard lock(mutex_);
+    return voiced_;
+}
+int AnsweringMachineDetector::silentChunks() const {
+    std::lock_guard lock(mutex_);
+    return silent_;
+}
+int AnsweringMachineDetector::graceChunks() const {
+    std::lock_guard lock(mutex_);
+    return grace_;
+}
+int AnsweringMachineDetector::closingSilence() const {
+    std::lock_guard lock(mutex_);
+    return closing_;
+}
+
+}  // namespace zorvan::audio

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+#include "audio/vad/vad.h"
+#include "platform/event.h"
+
+namespace zorvan {
+class EventLoop;
+}
+
+namespace zorvan::audio {
+
+enum AmdState : int { AmdDetecting = 512, AmdIdle = 513, AmdAwaitGreetingEnd = 514 };
+
+// How a 10 ms chunk (160 samples) is shown to the detector, whose frame is
+// 320 values. Each chunk gets exactly one decision either way.
+enum class ChunkFrames {
+    Upsampled,  // the chunk interpolated to 320 values: one frame per chunk
+    Paired,     // two chunks make one frame of 320 fresh samples; the first
+                // of the pair keeps the previous frame's decision
+};
+
+// One detector decision per chunk: presentation and detector state.
+class ChunkVad {
+public:
+    explicit ChunkVad(ChunkFrames frames);
+    ~ChunkVad();
+    ChunkVad(const ChunkVad&) = delete;
+    ChunkVad& operator=(const ChunkVad&) = delete;
+    int Decide(const std::int16_t* samples);  // 160 samples
+    void Reset();
+    VadState* state() { return state_; }
+    ChunkFrames frames() const { return frames_; }
+
+private:
+    ChunkFrames frames_;
+    VadState* state_ = nullptr;
+    float frame_[kVadFrameLength] = {};
+    bool half_ = false;
+    int last_ = 0;
+    float previousSample_ = 0;
+};
+
+// Tells a person from an answering machine over the remote party's voice:
+// within the decision window a line that is silent long enough in total is
+// a person, one that keeps talking a machine; for a machine, threshold
+// seconds of unbroken silence mark the end of its greeting. The step runs on
+// the output stream thread, the operations on the main thread; one lock
+// keeps them apart.
+class AnsweringMachineDetector {
+public:
+    static constexpr int kGraceChunks = 80;
+
+    explicit AnsweringMachineDetector(ChunkFrames frames = ChunkFrames::Upsampled);
+
+    void SetNotify(EventLoop* loop, TargetId target);
+    // The sensitivity setting (1..3), read at every use.
+    void SetThreshold(std::function<int()> threshold) { threshold_ = std::move(threshold); }
+    // A decision source in place of the detector (tests).
+    void SetDecider(std::function<int(const std::int16_t*)> decide) { decider_ = std::move(decide); }
+
+    void StartDetection();
+    void DetectionTimeout();
+    void AwaitGreetingEnd();
+    // One 320-byte chunk of the remote party's voice.
+    void Step(const std::uint8_t* chunk);
+
+    // The decision window for a threshold, and the silence limits.
+    static int WindowMs(int threshold) { return threshold > 2 ? 5000 : 3000; }
+    static int SilenceLimit(int threshold) { return threshold > 2 ? 200 : 100; }
+    static int ClosingSilence(int threshold) { return threshold * 100; }
+
+    AmdState state() const { return state_; }
+    int voicedChunks() const;
+    int silentChunks() const;
+    int graceChunks() const;
+    int closingSilence() const;
+    ChunkVad& vad() { return vad_; }
+
+private:
+    int Threshold() const { return threshold_ ? threshold_() : 2; }
+    void Post(std::uint32_t id, std::uintptr_t wParam);
+
+    mutable std::mutex mutex_;
+    std::atomic<AmdState> state_{AmdIdle};
+    std::int32_t voiced_ = 0;
+    std::int32_t silent_ = 0;
+    std::int32_t grace_ = 0;
+    std::int32_t closing_ = 0;
+    ChunkVad vad_;
+    EventLoop* loop_ = nullptr;
+    TargetId notify_ = kNoTarget;
+    std::function<int()> threshold_;
+    std::function<int(const std::int16_t*)> decider_;
+};
+
+}  // namespace zorvan::audio
