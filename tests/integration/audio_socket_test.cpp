@@ -16,7 +16,9 @@
 #include "audio/audio_stream_server.h"
 #include "audio/greeting/greeting_player.h"
 #include "audio/stream_format.h"
+#include "platform/um_events.h"
 #include "platform/virtual_event_loop.h"
+#include "support/fake_skype_transport.h"
 #include "support/audio_fixtures.h"
 #include "support/temp_dir.h"
 
@@ -326,6 +328,42 @@ TEST(GreetingPlayer, A16kMonoWavArrivesAtTheCallInputSocketByteForByte) {
     loop.settle();
     loop.advance(500);
     player.Stop();
+    ::close(skype);
+    server.Destroy();
+}
+
+
+// The detection runs on the output port's stream thread over what arrives.
+TEST(AnsweringMachineDetector, ASilentLineOnTheOutputPortIsAPersonAfterTheGraceAndOneSecond) {
+    zorvan::test::FakePrompts prompts;
+    VirtualEventLoop loop;
+    zorvan::test::EventLog log;
+    ScopedTarget target(loop, log);
+    AudioStreamServer server(prompts, {0, 0});
+    server.SetEventLoop(&loop);
+    server.SetNotifyWindow(target.id());
+    std::atomic<int> chunks{0};
+    server.SetDetectorStep([&](const std::uint8_t*) { ++chunks; });
+    ASSERT_TRUE(server.OpenOutputPort());
+    const int skype = Connect(server.outputPort());
+    ASSERT_GE(skype, 0);
+    server.StartDetection();
+    // Quiet line noise, one 10 ms chunk at a time as a call sends it.
+    std::vector<std::uint8_t> chunk(320);
+    for (std::size_t i = 0; i < chunk.size(); i += 2) chunk[i] = static_cast<std::uint8_t>((i * 13) % 5);
+    for (int n = 1; n <= 179; ++n) {
+        WriteAll(skype, chunk);
+        ASSERT_TRUE(Eventually([&] { return chunks == n; }));
+    }
+    loop.runPending();
+    EXPECT_TRUE(log.events.empty()) << "80 chunks of grace, then 99 silent ones";
+    WriteAll(skype, chunk);
+    ASSERT_TRUE(Eventually([&] { return chunks == 180; }));
+    loop.runPending();
+    ASSERT_EQ(log.events.size(), 1u);
+    EXPECT_EQ(log.events[0].id, zorvan::um::UM_AMD_RESULT);
+    EXPECT_EQ(log.events[0].wParam, 1u);
+    EXPECT_EQ(server.amd().state(), AmdIdle);
     ::close(skype);
     server.Destroy();
 }

@@ -125,17 +125,20 @@ TEST(GreetingPlayer, StopDuringThePacingPauseReturnsWhenThePauseEndsAndPostsNoth
     p.Run(300);
     ASSERT_EQ(p.sink.sends.size(), 102u);
     std::atomic<bool> stopped{false};
+    std::atomic<std::int64_t> stoppedAt{-1};
     std::thread ui([&] {
         p.player.Stop();
+        stoppedAt = p.loop.now();
         stopped = true;
     });
-    while (p.loop.sleepingWorkers() == 0) std::this_thread::yield();
-    p.loop.advance(693);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_FALSE(stopped) << "the pause is not cut short";
-    p.loop.advance(1);
+    // Time moves a millisecond at a time while the stop waits.
+    while (!stopped) {
+        p.loop.advance(1);
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
     ui.join();
-    EXPECT_TRUE(stopped);
+    EXPECT_GE(stoppedAt, 994) << "the pause is not cut short";
+    EXPECT_LE(stoppedAt, 1000);
     p.Run(2000);
     EXPECT_EQ(p.sink.sends.size(), 102u) << "nothing goes out after the stop";
     EXPECT_EQ(p.Finished(), 0);
@@ -219,9 +222,15 @@ TEST(GreetingPlayer, AnExtensionInCapitalsIsStillMp3AndPlayStopsTheRunningPlayba
     p.Run();
     ASSERT_EQ(p.sink.sends.size(), 102u);
     // Play while busy stops the WAV first (in its pause) without a message.
-    std::thread ui([&] { p.player.Play(p.dir / "TONE.MP3"); });
-    while (p.loop.sleepingWorkers() == 0) std::this_thread::yield();
-    p.loop.advance(994);
+    std::atomic<bool> done{false};
+    std::thread ui([&] {
+        p.player.Play(p.dir / "TONE.MP3");
+        done = true;
+    });
+    while (!done) {
+        p.loop.advance(1);
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
     ui.join();
     p.Run();
     EXPECT_TRUE(p.player.isMp3());

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace zorvan::audio {
 
@@ -40,16 +41,29 @@ constexpr float kSpeechInputFloor = 129.15F;
 constexpr float kSpeechUpdateFloor = 410;
 constexpr float kSpeechUpdateFactor = 1.0F - 0.85F;
 
-void Filter5(float& x, float& y, float* m) {
-    const float a = x - kCoeff5First * m[0];
-    const float u = m[0] + kCoeff5First * a;
-    m[0] = a;
-    const float b = y - kCoeff5Second * m[1];
-    const float v = m[1] + kCoeff5Second * b;
-    m[1] = b;
-    x = (u + v) * 0.5F;
-    y = (u - v) * 0.5F;
+// Two fifth-order sections side by side in one vector, lanes
+// [x, y, x', y'] with memories [m0, m1, m0', m1']: the same operations as
+// Filter5 lane by lane (the sign flip and the halving are exact).
+using V4 = float __attribute__((vector_size(16)));
+using V4i = int __attribute__((vector_size(16)));
+
+inline V4 Filter5Pair(V4 xy, V4& m) {
+    const V4 c = {kCoeff5First, kCoeff5Second, kCoeff5First, kCoeff5Second};
+    const V4 a = xy - c * m;
+    const V4 uv = m + c * a;
+    m = a;
+    const V4 u = __builtin_shuffle(uv, V4i{0, 0, 2, 2});
+    const V4 v = __builtin_shuffle(uv, V4i{1, 1, 3, 3});
+    const V4 sign = {1, -1, 1, -1};
+    return (u + v * sign) * 0.5F;
 }
+
+inline V4 Load(const float* p) {
+    V4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+inline void Store(float* p, V4 v) { std::memcpy(p, &v, sizeof v); }
 
 void Filter3(float& x, float& y, float& m) {
     const float a = y - kCoeff3 * m;
@@ -59,49 +73,103 @@ void Filter3(float& x, float& y, float& m) {
     x = (x + u) * 0.5F;
 }
 
-struct Band {
-    int step, offset, windowStart, windowEnd;
-    float scale;
-};
-// Indexed by band number.
-constexpr Band kBands[kVadBands] = {
-    {32, 0, 4, 10, 2},  {32, 16, 4, 10, 2}, {32, 24, 4, 10, 2}, {32, 8, 4, 10, 2},
-    {16, 12, 8, 20, 1}, {16, 4, 8, 20, 1},  {16, 6, 8, 20, 1},  {16, 14, 8, 20, 1},
-    {8, 2, 16, 40, 0.5F}, {8, 3, 16, 40, 0.5F}, {8, 7, 16, 40, 0.5F}, {4, 1, 32, 80, 0.25F},
-};
+
+// A band's level; the constants are template arguments so the sums unroll
+// and the twelve independent chains overlap.
+template <int Step, int Offset, int WindowStart, int WindowEnd>
+inline float BandLevel(const float* t, float& lookahead, float scale) {
+    float sum = 0;
+    for (int i = WindowStart; i < WindowEnd; ++i) sum += std::fabs(t[Step * i + Offset]);
+    const float doubled = 2 * sum;
+    float level = doubled + lookahead / scale;
+    lookahead = doubled * scale;
+    for (int i = 0; i < WindowStart; ++i) level += 2 * std::fabs(t[Step * i + Offset]);
+    return level * scale;
+}
 
 void FilterBank(VadState* s, const float* frame) {
     float t[kVadFrameLength];
     for (int i = 0; i < kVadFrameLength; ++i) t[i] = frame[i] * 0.5F;
-    for (int k = 0; k < kVadFrameLength; k += 2) Filter5(t[k], t[k + 1], s->filter5_memory[0]);
-    for (int k = 0; k < kVadFrameLength; k += 4) {
-        Filter5(t[k], t[k + 2], s->filter5_memory[1]);
-        Filter5(t[k + 1], t[k + 3], s->filter5_memory[2]);
+    // The five stages, block by block: every stage's blocks fit in 32
+    // values, and each section still sees its blocks in order, so running
+    // the stages over one 32-value block at a time gives the same numbers
+    // as running each stage over the whole frame, while the sections'
+    // recursions overlap instead of waiting for each other.
+    // The fifth-order sections run two at a time in vectors (stage 1 has one
+    // section: half a vector); the third-order ones stay scalar.
+    float* f5 = &s->filter5_memory[0][0];
+    float* f3 = s->filter3_memory;
+    V4 m1 = {f5[0], f5[1], 0, 0};
+    V4 m2 = Load(f5 + 2);  // sections 1 and 2
+    V4 m3 = Load(f5 + 6);  // sections 3 and 4
+    float m3a = f3[0], m3b = f3[1], m3c = f3[2], m3d = f3[3], m3e = f3[4], m3f = f3[5];
+    // Software pipelined over 32-value blocks, step by step: stage 1 of one
+    // block is interleaved with stages 2 and 3 of the block before it, so the
+    // recursions of the different sections run side by side in the
+    // processor. Every section still sees its values in order.
+    constexpr int kBlocks = kVadFrameLength / 32;
+    V4 q[2][8];  // t[4j .. 4j+3] of a block, in registers between stages
+    const auto stage1 = [&](const float* b, V4* out, int j) {
+        const V4 first = Filter5Pair(V4{b[4 * j], b[4 * j + 1], 0, 0}, m1);
+        const V4 second = Filter5Pair(V4{b[4 * j + 2], b[4 * j + 3], 0, 0}, m1);
+        out[j] = __builtin_shuffle(first, second, V4i{0, 1, 4, 5});
+    };
+    const auto stage2 = [&](V4* v, int j) {
+        // (t[k], t[k+2]) with section 1, (t[k+1], t[k+3]) with section 2
+        v[j] = __builtin_shuffle(Filter5Pair(__builtin_shuffle(v[j], V4i{0, 2, 1, 3}), m2), V4i{0, 2, 1, 3});
+    };
+    const auto stage3 = [&](V4* v, int j) {
+        // (t[k], t[k+4]) with section 3, (t[k+2], t[k+6]) with section 4,
+        // and (t[k+3], t[k+7]) with third-order section 0
+        const V4 lo = v[j];
+        const V4 hi = v[j + 1];
+        const V4 r = Filter5Pair(__builtin_shuffle(lo, hi, V4i{0, 4, 2, 6}), m3);
+        float x = lo[3];
+        float y = hi[3];
+        Filter3(x, y, m3a);
+        v[j] = V4{r[0], lo[1], r[2], x};
+        v[j + 1] = V4{r[1], hi[1], r[3], y};
+    };
+    const auto stages4and5 = [&](float* b, const V4* v) {
+        for (int j = 0; j < 8; ++j) Store(b + 4 * j, v[j]);
+        for (int k = 0; k < 32; k += 16) {
+            Filter3(b[k], b[k + 8], m3b);
+            Filter3(b[k + 4], b[k + 12], m3c);
+            Filter3(b[k + 6], b[k + 14], m3d);
+        }
+        Filter3(b[0], b[16], m3e);
+        Filter3(b[8], b[24], m3f);
+    };
+    for (int j = 0; j < 8; ++j) stage1(t, q[0], j);
+    for (int block = 1; block <= kBlocks; ++block) {
+        V4* previous = q[(block - 1) & 1];
+        V4* current = q[block & 1];
+        for (int j = 0; j < 8; ++j) {
+            if (block < kBlocks) stage1(t + 32 * block, current, j);
+            stage2(previous, j);
+            if ((j & 1) != 0) stage3(previous, j - 1);
+        }
+        stages4and5(t + 32 * (block - 1), previous);
     }
-    for (int k = 0; k < kVadFrameLength; k += 8) {
-        Filter5(t[k], t[k + 4], s->filter5_memory[3]);
-        Filter5(t[k + 2], t[k + 6], s->filter5_memory[4]);
-        Filter3(t[k + 3], t[k + 7], s->filter3_memory[0]);
-    }
-    for (int k = 0; k < kVadFrameLength; k += 16) {
-        Filter3(t[k], t[k + 8], s->filter3_memory[1]);
-        Filter3(t[k + 4], t[k + 12], s->filter3_memory[2]);
-        Filter3(t[k + 6], t[k + 14], s->filter3_memory[3]);
-    }
-    for (int k = 0; k < kVadFrameLength; k += 32) {
-        Filter3(t[k], t[k + 16], s->filter3_memory[4]);
-        Filter3(t[k + 8], t[k + 24], s->filter3_memory[5]);
-    }
-    for (int b = 0; b < kVadBands; ++b) {
-        const Band& band = kBands[b];
-        float sum = 0;
-        for (int i = band.windowStart; i < band.windowEnd; ++i) sum += std::fabs(t[band.step * i + band.offset]);
-        const float doubled = 2 * sum;
-        float level = doubled + s->lookahead_level[b] / band.scale;
-        s->lookahead_level[b] = doubled * band.scale;
-        for (int i = 0; i < band.windowStart; ++i) level += 2 * std::fabs(t[band.step * i + band.offset]);
-        s->level[b] = level * band.scale;
-    }
+    f5[0] = m1[0];
+    f5[1] = m1[1];
+    Store(f5 + 2, m2);
+    Store(f5 + 6, m3);
+    f3[0] = m3a, f3[1] = m3b, f3[2] = m3c, f3[3] = m3d, f3[4] = m3e, f3[5] = m3f;
+    float* L = s->lookahead_level;
+    float* level = s->level;
+    level[11] = BandLevel<4, 1, 32, 80>(t, L[11], 0.25F);
+    level[10] = BandLevel<8, 7, 16, 40>(t, L[10], 0.5F);
+    level[9] = BandLevel<8, 3, 16, 40>(t, L[9], 0.5F);
+    level[8] = BandLevel<8, 2, 16, 40>(t, L[8], 0.5F);
+    level[7] = BandLevel<16, 14, 8, 20>(t, L[7], 1);
+    level[6] = BandLevel<16, 6, 8, 20>(t, L[6], 1);
+    level[5] = BandLevel<16, 4, 8, 20>(t, L[5], 1);
+    level[4] = BandLevel<16, 12, 8, 20>(t, L[4], 1);
+    level[3] = BandLevel<32, 8, 4, 10>(t, L[3], 2);
+    level[2] = BandLevel<32, 24, 4, 10>(t, L[2], 2);
+    level[1] = BandLevel<32, 16, 4, 10>(t, L[1], 2);
+    level[0] = BandLevel<32, 0, 4, 10>(t, L[0], 2);
 }
 
 void UpdateNoise(VadState* s) {
@@ -258,9 +326,13 @@ void vad_exit(VadState** state) {
 }
 
 std::int16_t vad_process(VadState* s, const float* frame) {
-    double energy = 0;
-    for (int i = 0; i < kVadFrameLength; ++i) energy += static_cast<double>(frame[i]) * frame[i];
-    energy *= 2;
+    // Four partial sums: the additions overlap (double precision keeps the
+    // order of summation from mattering for the low-power test).
+    double partial[4] = {0, 0, 0, 0};
+    for (int i = 0; i < kVadFrameLength; i += 4) {
+        for (int j = 0; j < 4; ++j) partial[j] += static_cast<double>(frame[i + j]) * frame[i + j];
+    }
+    const double energy = 2 * ((partial[0] + partial[1]) + (partial[2] + partial[3]));
     const double power = energy + s->previous_power;
     s->previous_power = energy;
     FilterBank(s, frame);
