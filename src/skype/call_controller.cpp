@@ -1,0 +1,189 @@
+#include "skype/call_controller.h"
+
+#include "audio/greeting/greeting_player.h"
+#include "data/contact.h"
+#include "platform/um_events.h"
+#include "skype/audio_routing.h"
+#include "skype/call_table.h"
+#include "skype/skype_connector.h"
+
+namespace zorvan {
+
+namespace {
+std::unique_ptr<CallController> gInstance;
+}  // namespace
+
+CallController::CallController(CallControllerServices services, TargetId mainWindow)
+    : services_(std::move(services)), main_(mainWindow) {
+    target_ = std::make_unique<ScopedTarget>(services_.loop, *this);
+    player_ = std::make_unique<audio::GreetingPlayer>(services_.loop, services_.greetingSink, services_.prompts,
+                                                      target_->id());
+    initialized_ = true;
+    services_.connector.Attach(target_->id());
+}
+
+CallController::~CallController() { Shutdown(); }
+
+CallController& CallController::Instance(CallControllerServices services, TargetId mainWindow) {
+    if (!gInstance) gInstance = std::make_unique<CallController>(std::move(services), mainWindow);
+    return *gInstance;
+}
+
+CallController* CallController::Instance() { return gInstance.get(); }
+
+void CallController::DestroyInstance() { gInstance.reset(); }
+
+void CallController::PostMain(std::uint32_t id, std::uintptr_t wParam, std::intptr_t lParam) {
+    if (main_ != kNoTarget) services_.loop.post(main_, Event{id, wParam, lParam});
+}
+
+void CallController::SetWaitForAnswerTimer() {
+    const int seconds = services_.waitForAnswerSeconds ? services_.waitForAnswerSeconds() : 45;
+    services_.loop.killTimer(target(), kWaitForAnswerTimer);
+    services_.loop.setTimer(target(), kWaitForAnswerTimer, static_cast<std::int64_t>(seconds) * 1000);
+}
+
+void CallController::OnTimer(int timerId) {
+    services_.loop.killTimer(target(), timerId);
+    if (timerId != kWaitForAnswerTimer) return;
+    // Nobody answered: hang up. The end is reported when the client says
+    // how the call ended.
+    services_.connector.callTable().HangUpAll();
+    state_ = StateIdle;
+    hangUpAfterGreeting_ = false;
+    if (player_ && player_->busy()) player_->Stop();
+}
+
+void CallController::OnEvent(const Event& e) {
+    switch (e.id) {
+        case um::UM_CALL_UPDATE:
+            if (e.lParam == 2 && static_cast<std::intptr_t>(e.wParam) >= 0) CallRule(static_cast<int>(e.wParam));
+            break;
+        case um::UM_SKYPE_USER_STATUS:
+        case um::UM_GREETING_PROGRESS:
+            PostMain(e.id, e.wParam, e.lParam);
+            break;
+        case um::UM_CALL_INVALID_NUMBER:
+        case um::UM_SKYPE_REFUSED:
+        case um::UM_SKYPE_ATTACHED:
+        case um::UM_SKYPE_PENDING:
+        case um::UM_SILENT_MODE_ON:
+        case um::UM_SILENT_MODE_OFF:
+            PostMain(e.id);
+            break;
+        case um::UM_GREETING_FINISHED:
+            StopGreeting();
+            state_ = StateGreetingDone;
+            PostMain(um::UM_GREETING_FINISHED);
+            if (hangUpAfterGreeting_) Reset();
+            break;
+        default:  // link opened, user handle, DTMF, version, incoming calls
+            break;
+    }
+}
+
+void CallController::CallRule(int index) {
+    SkypeCallTable& table = services_.connector.callTable();
+    const int s = index < SkypeCallTable::kSlots ? table.slot(index).state : 0;
+    if (s > 12) return;
+    const bool active = table.HasActiveCall();
+    switch (s) {
+        case 0:
+        case 1:
+        case 2:
+            if (!active) {
+                state_ = StateDialing;
+                PostMain(um::UM_CALL_DIALING);
+            }
+            break;
+        case 3:
+        case 5:
+            if (!active) {
+                state_ = StateDialing;
+                PostMain(um::UM_CALL_DIALING);
+            }
+            SetWaitForAnswerTimer();  // ringing again: the wait starts over
+            break;
+        case 6:
+        case 7:
+            services_.loop.killTimer(target(), kWaitForAnswerTimer);
+            state_ = StateConnected;
+            PostMain(um::UM_CALL_CONNECTED);
+            break;
+        default:  // 4, 8..12: the call ended
+            if (!active) {
+                state_ = StateIdle;
+                PostMain(um::UM_CALL_ENDED, static_cast<std::uintptr_t>(s));
+                Reset();
+            }
+            break;
+    }
+}
+
+bool CallController::Dial(const std::string& number) {
+    services_.connector.ResetCallState();
+    SetWaitForAnswerTimer();
+    state_ = StateDialing;
+    return services_.connector.CallNumber(NormalizePhoneNumber(number));
+}
+
+void CallController::Reset() {
+    services_.connector.callTable().HangUpAll();
+    state_ = StateIdle;
+    hangUpAfterGreeting_ = false;
+    if (player_ && player_->busy()) player_->Stop();
+}
+
+void CallController::HoldOrResume(bool hold) {
+    const SkypeCallTable& table = services_.connector.callTable();
+    bool answered = false;
+    for (int i = 0; i < SkypeCallTable::kSlots && !answered; ++i) {
+        const SkypeCall& call = table.slot(i);
+        answered = !call.callId.empty() && (call.state == 6 || call.state == 7);
+    }
+    if (!answered) return;
+    const std::string id = table.CurrentCallId();
+    if (id.empty()) return;
+    if (hold) {
+        services_.connector.HoldCall(id);
+    } else {
+        services_.connector.ResumeCall(id);
+    }
+}
+
+bool CallController::PlayGreeting(const std::string& path, bool hangUpAfter) {
+    SkypeCallTable& table = services_.connector.callTable();
+    if (!table.HasActiveCall()) return false;
+    const std::string id = table.CurrentCallId();
+    if (id.empty() || !player_ || player_->busy() || state_ == StateGreeting) return false;
+    state_ = StateGreeting;
+    // Other events run during the pauses; the call may change meanwhile.
+    services_.loop.pumpWait(300);
+    services_.router.RouteGreetingInput(id, services_.greetingPort);
+    services_.loop.pumpWait(200);
+    if (player_->Play(path)) PostMain(um::UM_GREETING_STARTED);
+    hangUpAfterGreeting_ = hangUpAfter;
+    return true;
+}
+
+bool CallController::StopGreeting() {
+    state_ = StateGreetingDone;
+    SkypeCallTable& table = services_.connector.callTable();
+    if (!table.HasActiveCall()) return false;
+    const std::string id = table.CurrentCallId();
+    if (id.empty()) return false;
+    if (player_) player_->Stop();
+    services_.router.RestoreInput(id, services_.greetingPort);
+    return true;
+}
+
+void CallController::Shutdown() {
+    if (!initialized_) return;
+    initialized_ = false;
+    if (player_) player_->Stop();
+    player_.reset();
+    services_.connector.Shutdown();
+    target_.reset();  // its timer goes with it
+}
+
+}  // namespace zorvan

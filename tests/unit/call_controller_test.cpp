@@ -1,0 +1,319 @@
+// The call controller in virtual time, between a fake Skype client and the
+// main window's messages.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <mutex>
+
+#include "audio/greeting/greeting_player.h"
+#include "audio/input_port_sink.h"
+#include "platform/um_events.h"
+#include "platform/virtual_event_loop.h"
+#include "skype/attach_status.h"
+#include "skype/audio_routing.h"
+#include "skype/call_controller.h"
+#include "skype/skype_connector.h"
+#include "support/audio_fixtures.h"
+#include "support/fake_skype_transport.h"
+#include "support/temp_dir.h"
+
+namespace zorvan {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+struct NoPort final : InputPortControl {
+    bool HasSockets() override { return true; }
+    void CloseClients() override {}
+    bool Open() override { return true; }
+};
+
+struct CountingSink final : audio::InputPortSink {
+    std::mutex mutex;
+    std::size_t bytes = 0;
+    bool SendToInputPort(const std::uint8_t*, std::size_t length) override {
+        std::lock_guard lock(mutex);
+        bytes += length;
+        return true;
+    }
+};
+
+// The main window: keeps what it is told and can act while it is told.
+struct MainWindow final : EventHandler {
+    std::vector<Event> events;
+    std::function<void(const Event&)> onEvent;
+    void OnEvent(const Event& e) override {
+        events.push_back(e);
+        if (onEvent) onEvent(e);
+    }
+    std::vector<std::uint32_t> Take() {
+        std::vector<std::uint32_t> ids;
+        for (const Event& e : events) ids.push_back(e.id);
+        events.clear();
+        return ids;
+    }
+};
+
+struct Controller {
+    test::TempDir dir;
+    VirtualEventLoop loop;
+    test::FakeSkypeTransport transport{loop};
+    MainWindow main;
+    ScopedTarget mainTarget{loop, main};
+    SkypeConnector connector{loop, transport};
+    NoPort port;
+    CallAudioRouter router{loop, connector, &port};
+    CountingSink sink;
+    test::FakePrompts prompts;
+    int waitForAnswer = 45;
+    CallController controller{{loop, connector, router, sink, prompts, [this] { return waitForAnswer; }},
+                              mainTarget.id()};
+
+    explicit Controller(bool attach = true) {
+        connector.SetAudioRouting(&router);
+        if (attach) {
+            connector.OnAttachResponse("skype", AttachSuccess);
+            loop.advance(400);
+        }
+        transport.TakeTexts();
+        main.Take();
+    }
+    ~Controller() { controller.Shutdown(); }
+    // A notification from the client, and whatever follows from it now.
+    void Client(const std::string& text) {
+        connector.OnCopyData("skype", text);
+        loop.runPending();
+    }
+    // Time passes on a live link: the client answers every keep-alive PING.
+    void Pass(std::int64_t ms) {
+        for (std::int64_t done = 0; done < ms;) {
+            const std::int64_t step = std::min<std::int64_t>(1000, ms - done);
+            loop.advance(step);
+            done += step;
+            for (const auto& sent : transport.sent()) {
+                if (sent.text == "PING" && sent.at > lastPing) {
+                    lastPing = sent.at;
+                    connector.OnCopyData("skype", "PONG");
+                }
+            }
+        }
+    }
+    std::int64_t lastPing = -1;
+    // The commands sent since the last look (after the sender has had time).
+    Texts Sent() {
+        loop.advance(500);
+        return transport.TakeTexts();
+    }
+    static bool Has(const Texts& texts, const std::string& text) {
+        return std::find(texts.begin(), texts.end(), text) != texts.end();
+    }
+};
+
+using um::UM_CALL_CONNECTED;
+using um::UM_CALL_DIALING;
+using um::UM_CALL_ENDED;
+
+TEST(CallController, TheTypicalCallMessageByMessage) {
+    Controller c;
+    ASSERT_TRUE(c.controller.Dial("+1 (555) 0100"));
+    EXPECT_EQ(c.controller.state(), StateDialing);
+    EXPECT_TRUE(c.main.Take().empty()) << "nothing is posted before the first status";
+    EXPECT_TRUE(Controller::Has(c.Sent(), "CALL +15550100"));
+
+    c.Client("CALL 1234 STATUS UNPLACED");
+    EXPECT_TRUE(c.main.Take().empty()) << "a call without a slot is ignored";
+    c.Client("CALL 1234 STATUS ROUTING");
+    EXPECT_EQ(c.main.Take(), std::vector<std::uint32_t>{UM_CALL_DIALING});
+    c.Client("CALL 1234 PARTNER_HANDLE +15550100");
+    EXPECT_TRUE(c.main.Take().empty()) << "a partner-handle update never reaches the main window";
+    c.Client("CALL 1234 STATUS RINGING");
+    EXPECT_EQ(c.main.Take(), std::vector<std::uint32_t>{UM_CALL_DIALING});
+    c.Client("CALL 1234 STATUS INPROGRESS");
+    EXPECT_EQ(c.main.Take(), std::vector<std::uint32_t>{UM_CALL_CONNECTED});
+    EXPECT_EQ(c.controller.state(), StateConnected);
+    EXPECT_FALSE(c.loop.hasTimer(c.controller.target(), CallController::kWaitForAnswerTimer)) << "the answer stops the wait";
+    c.Client("CALL 1234 DURATION 1");
+    EXPECT_TRUE(c.main.Take().empty());
+    c.Client("CALL 1234 STATUS ONHOLD");
+    EXPECT_EQ(c.main.Take(), std::vector<std::uint32_t>{UM_CALL_CONNECTED}) << "every update of an answered call";
+    c.Client("CALL 1234 STATUS INPROGRESS");
+    c.main.Take();
+    c.Client("CALL 1234 STATUS FINISHED");
+    ASSERT_EQ(c.main.events.size(), 1u);
+    EXPECT_EQ(c.main.events[0].id, UM_CALL_ENDED);
+    EXPECT_EQ(c.main.events[0].wParam, 8u) << "finished after an answer";
+    EXPECT_EQ(c.controller.state(), StateIdle);
+    EXPECT_EQ(c.connector.callTable().CurrentCallId(), "");
+}
+
+TEST(CallController, ASecondCallEndingWhileTheFirstIsAnsweredPostsNothing) {
+    Controller c;
+    c.controller.Dial("1234");
+    c.Client("CALL 1 STATUS ROUTING");
+    c.Client("CALL 1 STATUS INPROGRESS");
+    c.Client("CALL 2 STATUS ROUTING");
+    c.main.Take();
+    c.Client("CALL 2 STATUS REFUSED");
+    EXPECT_TRUE(c.main.Take().empty());
+    EXPECT_EQ(c.controller.state(), StateConnected) << "not reset";
+    EXPECT_EQ(c.connector.callTable().CurrentCallId(), "1");
+}
+
+TEST(CallController, RingingRestartsTheWaitAndTheExpiryHangsUpWithoutAMessage) {
+    Controller c;
+    c.controller.Dial("5550100");
+    c.Client("CALL 77 STATUS ROUTING");
+    c.Pass(30000);
+    c.Client("CALL 77 STATUS RINGING");
+    c.transport.TakeTexts();
+    c.Pass(44999);
+    EXPECT_FALSE(Controller::Has(c.transport.TakeTexts(), "alter call 77 hangup")) << "not 45 s after Dial";
+    EXPECT_EQ(c.controller.state(), StateDialing);
+    c.Pass(1);
+    EXPECT_TRUE(Controller::Has(c.Sent(), "alter call 77 hangup")) << "45 s after the RINGING";
+    EXPECT_EQ(c.controller.state(), StateIdle);
+    EXPECT_EQ(c.main.Take(), (std::vector<std::uint32_t>{UM_CALL_DIALING, UM_CALL_DIALING}))
+        << "the expiry posts nothing";
+    c.Client("CALL 77 STATUS CANCELLED");
+    ASSERT_EQ(c.main.events.size(), 1u);
+    EXPECT_EQ(c.main.events[0].id, UM_CALL_ENDED);
+    EXPECT_EQ(c.main.events[0].wParam, 12u);
+}
+
+TEST(CallController, FinishedWithoutAnAnswerEndsWithFour) {
+    Controller c;
+    c.controller.Dial("5550100");
+    c.Client("CALL 5 STATUS ROUTING");
+    c.Client("CALL 5 STATUS RINGING");
+    c.main.Take();
+    c.Client("CALL 5 STATUS FINISHED");
+    ASSERT_EQ(c.main.events.size(), 1u);
+    EXPECT_EQ(c.main.events[0].wParam, 4u);
+}
+
+TEST(CallController, ADialOnAClosedLinkFailsAndItsTimerEndsQuietly) {
+    Controller c(false);
+    EXPECT_FALSE(c.controller.Dial("5550100"));
+    EXPECT_TRUE(c.loop.hasTimer(c.controller.target(), CallController::kWaitForAnswerTimer));
+    c.loop.advance(45000);
+    EXPECT_EQ(c.controller.state(), StateIdle);
+    EXPECT_TRUE(c.main.Take().empty());
+}
+
+TEST(CallController, ConnectionMessagesAreRelayedAndOthersAreNot) {
+    Controller c;
+    const auto relay = [&](std::uint32_t id, std::uintptr_t w, std::intptr_t l) {
+        c.loop.post(c.controller.target(), Event{id, w, l});
+        c.loop.runPending();
+    };
+    relay(um::UM_SKYPE_USER_STATUS, 3, 7);
+    relay(um::UM_GREETING_PROGRESS, 42, 0);
+    relay(um::UM_SKYPE_REFUSED, 5, 5);
+    relay(um::UM_CALL_INVALID_NUMBER, 9, 9);
+    relay(um::UM_CALL_DTMF, 1, 1);
+    relay(um::UM_SKYPE_VERSION, 1, 1);
+    relay(um::UM_CALL_UPDATE, 0, 1);
+    relay(um::UM_CALL_UPDATE, static_cast<std::uintptr_t>(-1), 2);
+    ASSERT_EQ(c.main.events.size(), 4u);
+    EXPECT_EQ(c.main.events[0].wParam, 3u);
+    EXPECT_EQ(c.main.events[0].lParam, 7);
+    EXPECT_EQ(c.main.events[1].id, um::UM_GREETING_PROGRESS);
+    EXPECT_EQ(c.main.events[1].wParam, 42u);
+    EXPECT_EQ(c.main.events[2].id, um::UM_SKYPE_REFUSED);
+    EXPECT_EQ(c.main.events[2].wParam, 0u) << "relayed with 0, 0";
+    EXPECT_EQ(c.main.events[3].id, um::UM_CALL_INVALID_NUMBER);
+}
+
+TEST(CallController, HoldAndResumeNeedAnAnsweredCall) {
+    Controller c;
+    c.controller.HoldOrResume(true);
+    EXPECT_TRUE(c.Sent().empty());
+    c.controller.Dial("5550100");
+    c.Client("CALL 9 STATUS ROUTING");
+    c.Client("CALL 9 STATUS INPROGRESS");
+    c.Sent();
+    c.controller.HoldOrResume(true);
+    EXPECT_TRUE(Controller::Has(c.Sent(), "ALTER CALL 9 HOLD"));
+    c.controller.HoldOrResume(false);
+    EXPECT_TRUE(Controller::Has(c.Sent(), "ALTER CALL 9 RESUME"));
+}
+
+TEST(CallController, AGreetingIsRoutedPlayedRestoredAndTheCallHungUpAfterIt) {
+    Controller c;
+    test::WriteWav(c.dir / "greeting.wav", test::Tone(16000, 1, 0.5), 16000, 1);
+    EXPECT_FALSE(c.controller.PlayGreeting(c.dir / "greeting.wav", true)) << "no answered call";
+    c.controller.Dial("5550100");
+    c.Client("CALL 31 STATUS ROUTING");
+    c.Client("CALL 31 STATUS INPROGRESS");
+    c.Sent();
+    c.main.Take();
+
+    // A second request while the first is being started is refused.
+    int secondResult = -1;
+    c.main.onEvent = [&](const Event& e) {
+        if (e.id == um::UM_OPTIONS_CHANGED) secondResult = c.controller.PlayGreeting(c.dir / "greeting.wav", false);
+    };
+    c.loop.post(c.mainTarget.id(), Event{um::UM_OPTIONS_CHANGED, 0, 0});
+    const std::int64_t before = c.loop.now();
+    ASSERT_TRUE(c.controller.PlayGreeting(c.dir / "greeting.wav", true));
+    EXPECT_EQ(c.loop.now() - before, 600) << "300 ms, the routing (with its 100 ms), 200 ms";
+    EXPECT_EQ(secondResult, 0);
+    EXPECT_EQ(c.controller.state(), StateGreeting);
+    EXPECT_TRUE(c.controller.hangUpAfterGreeting());
+    c.loop.runPending();
+    std::vector<std::uint32_t> ids = c.main.Take();
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), um::UM_GREETING_STARTED), 1);
+    EXPECT_FALSE(c.controller.PlayGreeting(c.dir / "greeting.wav", false)) << "the player is busy";
+
+    // The player ends: the input goes back, the main window hears of it,
+    // and every live call is hung up.
+    c.loop.settle();
+    c.loop.advance(500);
+    c.loop.settle();
+    c.loop.runPending();
+    ids = c.main.Take();
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), um::UM_GREETING_FINISHED), 1);
+    const Texts after = c.Sent();
+    const auto routed = std::find(after.begin(), after.end(), CallAudioRouter::InputFromPort("31", "56127"));
+    ASSERT_NE(routed, after.end());
+    const auto restore = std::find(after.begin(), after.end(), CallAudioRouter::InputToSoundCard("31"));
+    const auto hangup = std::find(after.begin(), after.end(), "alter call 31 hangup");
+    ASSERT_NE(restore, after.end());
+    ASSERT_NE(hangup, after.end());
+    EXPECT_LT(routed, restore);
+    EXPECT_LT(restore, hangup) << "the input is restored before the hang-up";
+    EXPECT_EQ(c.controller.state(), StateIdle);
+    EXPECT_FALSE(c.controller.hangUpAfterGreeting());
+    {
+        std::lock_guard lock(c.sink.mutex);
+        EXPECT_EQ(c.sink.bytes, 16000u) << "the whole half second went out";
+    }
+}
+
+TEST(CallController, StoppingAGreetingRestoresTheInputAndKeepsTheCall) {
+    Controller c;
+    test::WriteWav(c.dir / "long.wav", test::Tone(16000, 1, 3.0), 16000, 1);
+    c.controller.Dial("5550100");
+    c.Client("CALL 8 STATUS ROUTING");
+    c.Client("CALL 8 STATUS INPROGRESS");
+    ASSERT_TRUE(c.controller.PlayGreeting(c.dir / "long.wav", false));
+    c.loop.settle();
+    c.Sent();
+    c.main.Take();
+    std::atomic<bool> stopped{false};
+    std::thread ui([&] { stopped = c.controller.StopGreeting(); });
+    while (!stopped) {  // the stop waits for the pacing pause to end
+        c.loop.advance(1);
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+    ui.join();
+    EXPECT_EQ(c.controller.state(), StateGreetingDone);
+    const Texts sent = c.Sent();
+    EXPECT_TRUE(Controller::Has(sent, CallAudioRouter::InputToSoundCard("8")));
+    EXPECT_FALSE(Controller::Has(sent, "alter call 8 hangup"));
+    c.loop.advance(2000);
+    EXPECT_TRUE(c.main.Take().empty()) << "a stopped greeting reports no end";
+}
+
+}  // namespace
+}  // namespace zorvan
