@@ -27,6 +27,7 @@
 #include "platform/shell.h"
 #include "platform/um_events.h"
 #include "skype/audio_routing.h"
+#include "skype/server_input_port.h"
 #include "skype/skype_connector.h"
 #include "ui/app_icon.h"
 #include "ui/clickable_label.h"
@@ -35,22 +36,6 @@ namespace zorvan {
 
 namespace {
 constexpr int kDefaultWidth = 900;
-
-// The routing restarts the input port of the audio server.
-class ServerInputPort final : public InputPortControl {
-public:
-    bool HasSockets() override {
-        auto* server = audio::AudioStreamServer::Instance();
-        return server != nullptr && server->InputPortHasSockets();
-    }
-    void CloseClients() override {
-        if (auto* server = audio::AudioStreamServer::Instance()) server->CloseInputPortClients();
-    }
-    bool Open() override {
-        auto* server = audio::AudioStreamServer::Instance();
-        return server != nullptr && server->OpenInputPort();
-    }
-};
 constexpr int kDefaultHeight = 600;
 }  // namespace
 

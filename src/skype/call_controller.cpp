@@ -160,6 +160,16 @@ bool CallController::PlayGreeting(const std::string& path, bool hangUpAfter) {
     // Other events run during the pauses; the call may change meanwhile.
     services_.loop.pumpWait(300);
     services_.router.RouteGreetingInput(id, services_.greetingPort);
+    // The routing command can wait a poll of the sender before it goes out,
+    // and the client connects only when it has it: a greeting started before
+    // that would lose its first second. Wait (events flowing) until the
+    // client is there, within a bound.
+    if (services_.greetingInputReady) {
+        for (std::int64_t waited = 0; waited < services_.greetingInputWaitMs && !services_.greetingInputReady();
+             waited += 10) {
+            services_.loop.pumpWait(10);
+        }
+    }
     services_.loop.pumpWait(200);
     if (player_->Play(path)) PostMain(um::UM_GREETING_STARTED);
     hangUpAfterGreeting_ = hangUpAfter;

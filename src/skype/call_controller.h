@@ -36,6 +36,10 @@ struct CallControllerServices {
     Prompts& prompts;
     std::function<int()> waitForAnswerSeconds;  // the waitforanswer setting
     std::string greetingPort = "56127";
+    // True once the client has connected to the greeting port (none: not
+    // waited for).
+    std::function<bool()> greetingInputReady = {};
+    std::int64_t greetingInputWaitMs = 2000;
 };
 
 // Between the main window and the Skype link: turns the call table's

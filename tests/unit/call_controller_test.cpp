@@ -66,7 +66,9 @@ struct Controller {
     CountingSink sink;
     test::FakePrompts prompts;
     int waitForAnswer = 45;
-    CallController controller{{loop, connector, router, sink, prompts, [this] { return waitForAnswer; }},
+    std::function<bool()> inputReady;  // whether the client is on the greeting port; unset: at once
+    CallController controller{{loop, connector, router, sink, prompts, [this] { return waitForAnswer; }, "56127",
+                               [this] { return !inputReady || inputReady(); }},
                               mainTarget.id()};
 
     explicit Controller(bool attach = true) {
@@ -288,6 +290,41 @@ TEST(CallController, AGreetingIsRoutedPlayedRestoredAndTheCallHungUpAfterIt) {
         std::lock_guard lock(c.sink.mutex);
         EXPECT_EQ(c.sink.bytes, 16000u) << "the whole half second went out";
     }
+}
+
+TEST(CallController, AGreetingWaitsForTheClientOnTheGreetingPortWithinTwoSeconds) {
+    Controller c;
+    test::WriteWav(c.dir / "greeting.wav", test::Tone(16000, 1, 0.3), 16000, 1);
+    c.controller.Dial("5550100");
+    c.Client("CALL 4 STATUS ROUTING");
+    c.Client("CALL 4 STATUS INPROGRESS");
+    c.Sent();
+    // The client connects 700 ms after the routing has gone out.
+    std::int64_t routedAt = -1;
+    c.inputReady = [&] {
+        if (routedAt < 0) {
+            for (const auto& sent : c.transport.sent()) {
+                if (sent.text == CallAudioRouter::InputFromPort("4", "56127")) routedAt = sent.at;
+            }
+        }
+        return routedAt >= 0 && c.loop.now() >= routedAt + 700;
+    };
+    ASSERT_TRUE(c.controller.PlayGreeting(c.dir / "greeting.wav", false));
+    ASSERT_GE(routedAt, 0);
+    EXPECT_GE(c.loop.now(), routedAt + 700 + 200) << "the player starts once the client is there";
+    EXPECT_LT(c.loop.now(), routedAt + 700 + 200 + 20);
+    c.loop.settle();
+    c.loop.advance(1000);
+    c.loop.settle();
+    c.loop.runPending();
+    c.main.Take();
+    c.Sent();
+
+    // A client that never comes: the greeting starts after the bound anyway.
+    c.inputReady = [] { return false; };
+    const std::int64_t second = c.loop.now();
+    ASSERT_TRUE(c.controller.PlayGreeting(c.dir / "greeting.wav", false));
+    EXPECT_EQ(c.loop.now() - second, 300 + 100 + 2000 + 200);
 }
 
 TEST(CallController, StoppingAGreetingRestoresTheInputAndKeepsTheCall) {

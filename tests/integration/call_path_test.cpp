@@ -1,0 +1,111 @@
+// The whole call path outside the unit tests: the call harness places calls
+// with the call controller through the real stand-in on a private session
+// bus, over the real audio ports.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QProcess>
+
+#include "audio/greeting/wav_file.h"
+#include "support/audio_fixtures.h"
+#include "support/qt_wait.h"
+#include "support/temp_dir.h"
+
+namespace zorvan {
+namespace {
+
+using test::WaitUntil;
+
+bool SkypeOnBus() {
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("com.Skype.API")).value();
+}
+
+struct CallPath {
+    test::TempDir dir;
+    QProcess sim;
+
+    CallPath() {
+        test::WriteFile(dir / "scenario.txt",
+                        "attach immediate\n"
+                        "number +15550001 ring 0.3 answer\n"
+                        "number +15550002 ring 0.3 busy\n"
+                        "number +15550003 noanswer\n"
+                        "number +15550004 reject 92\n");
+        sim.start(QStringLiteral(SKYPE_SIM_BINARY),
+                  {QStringLiteral("--scenario"), QString::fromStdString(dir / "scenario.txt"), QStringLiteral("--log"),
+                   QString::fromStdString(dir / "log.txt"), QStringLiteral("--heard"), QString::fromStdString(dir.path())});
+        EXPECT_TRUE(WaitUntil(SkypeOnBus, 10000));
+        EXPECT_TRUE(WaitUntil([this] { return test::ReadFile(dir / "log.txt").find("started as") != std::string::npos; }, 10000));
+        WaitUntil([] { return false; }, 100);
+    }
+    ~CallPath() {
+        sim.kill();
+        sim.waitForFinished(5000);
+        WaitUntil([] { return !SkypeOnBus(); }, 10000);
+    }
+    // Runs the harness; returns its event lines without the progress ones,
+    // each line once in a row.
+    std::vector<std::string> Call(const QStringList& arguments, int* exitCode = nullptr) {
+        QProcess harness;
+        harness.start(QStringLiteral(CALL_HARNESS_BINARY), arguments);
+        EXPECT_TRUE(WaitUntil([&] { return harness.state() == QProcess::NotRunning; }, 60000));
+        if (exitCode != nullptr) *exitCode = harness.exitCode();
+        std::vector<std::string> events;
+        for (const QByteArray& line : harness.readAllStandardOutput().split('\n')) {
+            if (line.isEmpty() || line.startsWith("GREETING_PROGRESS") || line.startsWith("USER_STATUS")) continue;
+            if (events.empty() || events.back() != line.toStdString()) events.push_back(line.toStdString());
+        }
+        return events;
+    }
+};
+
+std::vector<std::int16_t> WavSamples(const std::string& path) {
+    audio::WavFile wav;
+    if (!wav.Open(path)) return {};
+    std::string bytes(wav.dataSize(), '\0');
+    bytes.resize(wav.Read(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size()));
+    return test::Samples(bytes);
+}
+
+TEST(CallPath, APersonAnswersHearsTheGreetingAndTheCallEndsAfterIt) {
+    CallPath path;
+    const std::string greeting = path.dir / "greeting.wav";
+    ASSERT_TRUE(test::Run("espeak-ng -w '" + (path.dir / "speech.wav") +
+                          "' 'Good morning. This is a message from the dialer, played into the call.' && sox -q '" +
+                          (path.dir / "speech.wav") + "' -r 16000 -c 1 -b 16 '" + greeting + "'"));
+    int exitCode = -1;
+    const auto events = path.Call({"--number", "+15550001", "--greeting", QString::fromStdString(greeting)}, &exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(events, (std::vector<std::string>{"ATTACHED", "DIALING", "CONNECTED", "GREETING_STARTED",
+                                                "GREETING_FINISHED", "ENDED 8"}));
+    const auto sent = WavSamples(greeting);
+    const auto heard = WavSamples(path.dir / "heard-1001.wav");
+    ASSERT_FALSE(sent.empty());
+    ASSERT_GE(heard.size(), sent.size() * 9 / 10) << "the callee heard the greeting, not a part of it";
+    EXPECT_GE(test::PeakCorrelation(sent, heard, 1600), 0.95);
+    // The routing: into the call from the greeting port, and back.
+    const std::string log = test::ReadFile(path.dir / "log.txt");
+    const auto routed = log.find("<- ALTER CALL 1001 SET_INPUT SOUNDCARD=\"default\" PORT=\"56127\"");
+    const auto restored = log.find("<- ALTER CALL 1001 SET_INPUT SOUNDCARD=\"default\"\n", routed);
+    const auto hangup = log.find("<- alter call 1001 hangup", restored);
+    EXPECT_NE(routed, std::string::npos);
+    EXPECT_NE(restored, std::string::npos);
+    EXPECT_NE(hangup, std::string::npos);
+}
+
+TEST(CallPath, BusyUnansweredAndRejectedNumbersEndAsTheClientSays) {
+    CallPath path;
+    EXPECT_EQ(path.Call({"--number", "+15550002"}).back(), "ENDED 11");
+    // Never answered: hung up when the wait runs out, ended as cancelled.
+    const auto unanswered = path.Call({"--number", "+15550003", "--wait-for-answer", "2"});
+    EXPECT_EQ(unanswered.back(), "ENDED 12");
+    EXPECT_NE(test::ReadFile(path.dir / "log.txt").find("<- alter call 1002 hangup"), std::string::npos);
+    int exitCode = -1;
+    EXPECT_EQ(path.Call({"--number", "+15550004"}, &exitCode).back(), "INVALID_NUMBER");
+    EXPECT_EQ(exitCode, 3);
+}
+
+}  // namespace
+}  // namespace zorvan
