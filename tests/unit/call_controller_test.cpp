@@ -16,6 +16,7 @@
 #include "support/audio_fixtures.h"
 #include "support/fake_skype_transport.h"
 #include "support/temp_dir.h"
+#include "support/virtual_time.h"
 
 namespace zorvan {
 namespace {
@@ -105,6 +106,14 @@ struct Controller {
     Texts Sent() {
         loop.advance(500);
         return transport.TakeTexts();
+    }
+    // A call placed and answered, with what that sent and posted taken.
+    void Answered(const std::string& id) {
+        controller.Dial("5550100");
+        Client("CALL " + id + " STATUS ROUTING");
+        Client("CALL " + id + " STATUS INPROGRESS");
+        Sent();
+        main.Take();
     }
     static bool Has(const Texts& texts, const std::string& text) {
         return std::find(texts.begin(), texts.end(), text) != texts.end();
@@ -230,10 +239,7 @@ TEST(CallController, HoldAndResumeNeedAnAnsweredCall) {
     Controller c;
     c.controller.HoldOrResume(true);
     EXPECT_TRUE(c.Sent().empty());
-    c.controller.Dial("5550100");
-    c.Client("CALL 9 STATUS ROUTING");
-    c.Client("CALL 9 STATUS INPROGRESS");
-    c.Sent();
+    c.Answered("9");
     c.controller.HoldOrResume(true);
     EXPECT_TRUE(Controller::Has(c.Sent(), "ALTER CALL 9 HOLD"));
     c.controller.HoldOrResume(false);
@@ -244,11 +250,7 @@ TEST(CallController, AGreetingIsRoutedPlayedRestoredAndTheCallHungUpAfterIt) {
     Controller c;
     test::WriteWav(c.dir / "greeting.wav", test::Tone(16000, 1, 0.5), 16000, 1);
     EXPECT_FALSE(c.controller.PlayGreeting(c.dir / "greeting.wav", true)) << "no answered call";
-    c.controller.Dial("5550100");
-    c.Client("CALL 31 STATUS ROUTING");
-    c.Client("CALL 31 STATUS INPROGRESS");
-    c.Sent();
-    c.main.Take();
+    c.Answered("31");
 
     // A second request while the first is being started is refused.
     int secondResult = -1;
@@ -295,10 +297,7 @@ TEST(CallController, AGreetingIsRoutedPlayedRestoredAndTheCallHungUpAfterIt) {
 TEST(CallController, AGreetingWaitsForTheClientOnTheGreetingPortWithinTwoSeconds) {
     Controller c;
     test::WriteWav(c.dir / "greeting.wav", test::Tone(16000, 1, 0.3), 16000, 1);
-    c.controller.Dial("5550100");
-    c.Client("CALL 4 STATUS ROUTING");
-    c.Client("CALL 4 STATUS INPROGRESS");
-    c.Sent();
+    c.Answered("4");
     // The client connects 700 ms after the routing has gone out.
     std::int64_t routedAt = -1;
     c.inputReady = [&] {
@@ -330,19 +329,14 @@ TEST(CallController, AGreetingWaitsForTheClientOnTheGreetingPortWithinTwoSeconds
 TEST(CallController, StoppingAGreetingRestoresTheInputAndKeepsTheCall) {
     Controller c;
     test::WriteWav(c.dir / "long.wav", test::Tone(16000, 1, 3.0), 16000, 1);
-    c.controller.Dial("5550100");
-    c.Client("CALL 8 STATUS ROUTING");
-    c.Client("CALL 8 STATUS INPROGRESS");
+    c.Answered("8");
     ASSERT_TRUE(c.controller.PlayGreeting(c.dir / "long.wav", false));
     c.loop.settle();
     c.Sent();
     c.main.Take();
     std::atomic<bool> stopped{false};
     std::thread ui([&] { stopped = c.controller.StopGreeting(); });
-    while (!stopped) {  // the stop waits for the pacing pause to end
-        c.loop.advance(1);
-        std::this_thread::sleep_for(std::chrono::microseconds(300));
-    }
+    test::StepUntil(c.loop, stopped);
     ui.join();
     EXPECT_EQ(c.controller.state(), StateGreetingDone);
     const Texts sent = c.Sent();

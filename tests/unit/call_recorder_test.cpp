@@ -136,13 +136,19 @@ Mp3Header FirstHeader(const std::string& bytes) {
     return {};
 }
 
-TEST(CMp3File, ARecordingIsMpeg1Layer3At32kMono64kbitAndAsLongAsTheCall) {
+// The audio server with the program's recorder.
+struct RecordingServer {
     test::TempDir dir;
     VirtualEventLoop loop;
     test::FakePrompts prompts;
-    audio::AudioStreamServer server(prompts, {0, 0});
-    CallRecorder recorder(loop, prompts);
-    server.SetRecorder(&recorder);
+    audio::AudioStreamServer server{prompts, {0, 0}};
+    CallRecorder recorder{loop, prompts};
+    RecordingServer() { server.SetRecorder(&recorder); }
+};
+
+TEST(CMp3File, ARecordingIsMpeg1Layer3At32kMono64kbitAndAsLongAsTheCall) {
+    RecordingServer r;
+    auto& [dir, loop, prompts, server, recorder] = r;
     server.StartRecording(dir / "call");
     server.StartRecording(dir / "again");  // a second start does nothing
     EXPECT_EQ(server.recordingState(), audio::RecRecording);
@@ -209,12 +215,8 @@ TEST(CMp3File, EncodesExactlyAsTheLameCommandLineWithTheSameSettings) {
 }
 
 TEST(CMp3File, AFileThatCannotBeMadeIsReportedAndNothingIsRecorded) {
-    test::TempDir dir;
-    VirtualEventLoop loop;
-    test::FakePrompts prompts;
-    audio::AudioStreamServer server(prompts, {0, 0});
-    CallRecorder recorder(loop, prompts);
-    server.SetRecorder(&recorder);
+    RecordingServer r;
+    auto& [dir, loop, prompts, server, recorder] = r;
     server.StartRecording(dir / "no-such-folder/call");
     ASSERT_EQ(prompts.asked.size(), 1u);
     EXPECT_EQ(prompts.asked[0].caption, "Zorvan Create Mp3 File Failed!");

@@ -13,6 +13,7 @@
 #include "support/audio_fixtures.h"
 #include "support/fake_skype_transport.h"
 #include "support/temp_dir.h"
+#include "support/virtual_time.h"
 
 namespace zorvan {
 namespace {
@@ -132,10 +133,7 @@ TEST(GreetingPlayer, StopDuringThePacingPauseReturnsWhenThePauseEndsAndPostsNoth
         stopped = true;
     });
     // Time moves a millisecond at a time while the stop waits.
-    while (!stopped) {
-        p.loop.advance(1);
-        std::this_thread::sleep_for(std::chrono::microseconds(300));
-    }
+    test::StepUntil(p.loop, stopped);
     ui.join();
     EXPECT_GE(stoppedAt, 994) << "the pause is not cut short";
     EXPECT_LE(stoppedAt, 1000);
@@ -227,10 +225,7 @@ TEST(GreetingPlayer, AnExtensionInCapitalsIsStillMp3AndPlayStopsTheRunningPlayba
         p.player.Play(p.dir / "TONE.MP3");
         done = true;
     });
-    while (!done) {
-        p.loop.advance(1);
-        std::this_thread::sleep_for(std::chrono::microseconds(300));
-    }
+    test::StepUntil(p.loop, done);
     ui.join();
     p.Run();
     EXPECT_TRUE(p.player.isMp3());
