@@ -53,8 +53,8 @@ bool Push(CallRecorder& r, bool input, std::vector<std::int16_t> samples) {
 struct Recording {
     VirtualEventLoop loop;
     test::FakePrompts prompts;
+    CaptureWriter writer;  // outlives the recorder that writes to it
     CallRecorder recorder{loop, prompts};
-    CaptureWriter writer;
 };
 
 TEST(CallRecorder, PairsBothSidesInOrderAndMixesThemWithClipping) {
@@ -68,6 +68,7 @@ TEST(CallRecorder, PairsBothSidesInOrderAndMixesThemWithClipping) {
     ASSERT_TRUE(Push(r.recorder, false, std::vector<std::int16_t>(160, 30000)));
     ASSERT_TRUE(Push(r.recorder, true, std::vector<std::int16_t>(160, -30000)));
     ASSERT_TRUE(Push(r.recorder, false, std::vector<std::int16_t>(160, -3000)));
+    r.loop.advance(100);  // the writer may have gone to sleep before the first chunk
     r.loop.settle();
     ASSERT_EQ(r.writer.Count(), 32u) << "written while the call goes on, one mix per pair";
     for (int n = 0; n < 30; ++n) {

@@ -141,7 +141,14 @@ int main(int argc, char** argv) {
     if (options.number.empty() || options.waitForAnswer <= 0 || options.timeout <= 0) return Usage();
 
     QtEventLoop loop;
-    // The process-wide instances go before the loop they use.
+    ConsolePrompts prompts;
+    DBusSkypeTransport transport;
+    SkypeConnector& connector = SkypeConnector::Create(loop, transport);
+    ServerInputPort inputPort;
+    CallAudioRouter router(loop, connector, &inputPort);
+    connector.SetAudioRouting(&router);
+    // The process-wide instances go before the loop, the prompts, the
+    // transport and the router they use.
     struct Instances {
         ~Instances() {
             CallController::DestroyInstance();
@@ -149,12 +156,6 @@ int main(int argc, char** argv) {
             SkypeConnector::DestroyInstance();
         }
     } instances;
-    ConsolePrompts prompts;
-    DBusSkypeTransport transport;
-    SkypeConnector& connector = SkypeConnector::Create(loop, transport);
-    ServerInputPort inputPort;
-    CallAudioRouter router(loop, connector, &inputPort);
-    connector.SetAudioRouting(&router);
     audio::AudioStreamServer& audio = audio::AudioStreamServer::Create(prompts);
     audio.SetRerouteRequest([&router] { router.RequestReroute(); });
     if (!audio.OpenInputPort() || !audio.OpenOutputPort()) return 1;
