@@ -16,6 +16,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -135,13 +136,20 @@ int main() {
         }
     };
     send(100);  // warm up; learn the thread's clock
-    constexpr long kChunks = 5000;
-    const double cpuBefore = CpuSeconds(streamClock);
-    send(kChunks);
-    const double perChunkUs = (CpuSeconds(streamClock) - cpuBefore) / kChunks * 1e6;
+    // Rounds of the server and of the floor alternate and the best of each
+    // is kept, so a slow spell of the machine does not fall on one side only.
+    constexpr long kChunks = 1000;
+    constexpr int kRounds = 5;
+    double perChunkUs = 1e9;
+    double floorUs = 1e9;
+    for (int round = 0; round < kRounds; ++round) {
+        const double cpuBefore = CpuSeconds(streamClock);
+        send(kChunks);
+        perChunkUs = std::min(perChunkUs, (CpuSeconds(streamClock) - cpuBefore) / kChunks * 1e6);
+        floorUs = std::min(floorUs, FloorPerChunkUs(kChunks));
+    }
     ::close(fd);
     server.Destroy();
-    const double floorUs = FloorPerChunkUs(kChunks);
     const double ownUs = perChunkUs - floorUs;
     // A call: 100 chunks a second on each of the two ports.
     const double corePercent = perChunkUs * 200 / 1e6 * 100;

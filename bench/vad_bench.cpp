@@ -43,15 +43,15 @@ int main() {
     if (vad_init(&state) != 0) return 2;
     long speech = 0;
     double best = 1e9;
-    for (int round = 0; round < 5; ++round) {
+    // Many short rounds, the best taken: on a shared machine the others are
+    // slowed by whatever else runs.
+    for (int round = 0; round < 60; ++round) {
         const auto start = Clock::now();
-        for (int pass = 0; pass < 10; ++pass) {
-            for (std::size_t f = 0; f < frameCount; ++f) speech += vad_process(state, frames.data() + f * kVadFrameLength);
-        }
-        best = std::min(best, std::chrono::duration<double, std::nano>(Clock::now() - start).count() / (10.0 * frameCount));
+        for (std::size_t f = 0; f < frameCount; ++f) speech += vad_process(state, frames.data() + f * kVadFrameLength);
+        best = std::min(best, std::chrono::duration<double, std::nano>(Clock::now() - start).count() / frameCount);
     }
     vad_exit(&state);
-    std::printf("%-48s %8.0f ns  goal <= 1000 ns  %s   (%ld speech frames)\n", "vad_process per 320-value frame", best,
+    std::printf("%-48s %8.0f ns  goal <= 1000 ns  %s   (%ld speech decisions)\n", "vad_process per 320-value frame", best,
                 best <= 1000 ? "ok" : "OVER", speech);
 
     // The step as the output stream thread runs it, detecting all the while.
@@ -61,12 +61,10 @@ int main() {
     amd.StartDetection();
     double stepBest = 1e9;
     const std::size_t chunks = audio.size() / 160;
-    for (int round = 0; round < 5; ++round) {
+    for (int round = 0; round < 60; ++round) {
         const auto start = Clock::now();
-        for (int pass = 0; pass < 10; ++pass) {
-            for (std::size_t c = 0; c < chunks; ++c) amd.Step(reinterpret_cast<const std::uint8_t*>(audio.data() + c * 160));
-        }
-        stepBest = std::min(stepBest, std::chrono::duration<double, std::nano>(Clock::now() - start).count() / (10.0 * chunks));
+        for (std::size_t c = 0; c < chunks; ++c) amd.Step(reinterpret_cast<const std::uint8_t*>(audio.data() + c * 160));
+        stepBest = std::min(stepBest, std::chrono::duration<double, std::nano>(Clock::now() - start).count() / chunks);
     }
     std::printf("%-48s %8.0f ns  goal <= 2000 ns  %s\n", "detection step per 320-byte chunk (with detector)", stepBest,
                 stepBest <= 2000 ? "ok" : "OVER");

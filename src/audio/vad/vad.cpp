@@ -87,6 +87,23 @@ inline float BandLevel(const float* t, float& lookahead, float scale) {
     return level * scale;
 }
 
+inline V4 Abs(V4 v) { return reinterpret_cast<V4>(reinterpret_cast<V4i>(v) & 0x7FFFFFFF); }
+
+// Four bands of one step and window at once, lane by lane as BandLevel.
+template <int Step, int WindowStart, int WindowEnd>
+inline V4 BandLevels4(const float* t, int o0, int o1, int o2, int o3, V4& lookahead, float scale) {
+    const auto at = [&](int i) {
+        return Abs(V4{t[Step * i + o0], t[Step * i + o1], t[Step * i + o2], t[Step * i + o3]});
+    };
+    V4 sum = {0, 0, 0, 0};
+    for (int i = WindowStart; i < WindowEnd; ++i) sum += at(i);
+    const V4 doubled = 2 * sum;
+    V4 level = doubled + lookahead / scale;
+    lookahead = doubled * scale;
+    for (int i = 0; i < WindowStart; ++i) level += 2 * at(i);
+    return level * scale;
+}
+
 void FilterBank(VadState* s, const float* frame) {
     float t[kVadFrameLength];
     for (int i = 0; i < kVadFrameLength; ++i) t[i] = frame[i] * 0.5F;
@@ -156,20 +173,27 @@ void FilterBank(VadState* s, const float* frame) {
     Store(f5 + 2, m2);
     Store(f5 + 6, m3);
     f3[0] = m3a, f3[1] = m3b, f3[2] = m3c, f3[3] = m3d, f3[4] = m3e, f3[5] = m3f;
+    // Bands with the same step and window run four to a vector, each lane
+    // summing in the order of its own band.
     float* L = s->lookahead_level;
     float* level = s->level;
+    V4 ahead0 = {L[0], L[1], L[2], L[3]};
+    V4 ahead4 = {L[4], L[5], L[6], L[7]};
+    V4 ahead8 = {L[8], L[9], L[10], 0};
+    const V4 low = BandLevels4<32, 4, 10>(t, 0, 16, 24, 8, ahead0, 2);
+    const V4 middle = BandLevels4<16, 8, 20>(t, 12, 4, 6, 14, ahead4, 1);
+    const V4 high = BandLevels4<8, 16, 40>(t, 2, 3, 7, 0, ahead8, 0.5F);
     level[11] = BandLevel<4, 1, 32, 80>(t, L[11], 0.25F);
-    level[10] = BandLevel<8, 7, 16, 40>(t, L[10], 0.5F);
-    level[9] = BandLevel<8, 3, 16, 40>(t, L[9], 0.5F);
-    level[8] = BandLevel<8, 2, 16, 40>(t, L[8], 0.5F);
-    level[7] = BandLevel<16, 14, 8, 20>(t, L[7], 1);
-    level[6] = BandLevel<16, 6, 8, 20>(t, L[6], 1);
-    level[5] = BandLevel<16, 4, 8, 20>(t, L[5], 1);
-    level[4] = BandLevel<16, 12, 8, 20>(t, L[4], 1);
-    level[3] = BandLevel<32, 8, 4, 10>(t, L[3], 2);
-    level[2] = BandLevel<32, 24, 4, 10>(t, L[2], 2);
-    level[1] = BandLevel<32, 16, 4, 10>(t, L[1], 2);
-    level[0] = BandLevel<32, 0, 4, 10>(t, L[0], 2);
+    for (int b = 0; b < 4; ++b) {
+        level[b] = low[b];
+        level[4 + b] = middle[b];
+        L[b] = ahead0[b];
+        L[4 + b] = ahead4[b];
+    }
+    for (int b = 0; b < 3; ++b) {
+        level[8 + b] = high[b];
+        L[8 + b] = ahead8[b];
+    }
 }
 
 void UpdateNoise(VadState* s) {
