@@ -41,9 +41,12 @@ constexpr float kSpeechInputFloor = 129.15F;
 constexpr float kSpeechUpdateFloor = 410;
 constexpr float kSpeechUpdateFactor = 1.0F - 0.85F;
 
-// Two fifth-order sections side by side in one vector, lanes
-// [x, y, x', y'] with memories [m0, m1, m0', m1']: the same operations as
-// Filter5 lane by lane (the sign flip and the halving are exact).
+// A fifth-order section on the pair (x, y) with memory (m0, m1) is
+//   a = x - c0 m0, u = m0 + c0 a, m0 = a;  b = y - c1 m1, v = m1 + c1 b, m1 = b;
+//   x = (u + v) / 2, y = (u - v) / 2.
+// Two of them run side by side in one vector, lanes [x, y, x', y'] with
+// memories [m0, m1, m0', m1']: the same operations lane by lane (the sign
+// flip and the halving are exact).
 using V4 = float __attribute__((vector_size(16)));
 using V4i = int __attribute__((vector_size(16)));
 
@@ -73,47 +76,21 @@ void Filter3(float& x, float& y, float& m) {
     x = (x + u) * 0.5F;
 }
 
-
-// A band's level; the constants are template arguments so the sums unroll
-// and the twelve independent chains overlap.
-template <int Step, int Offset, int WindowStart, int WindowEnd>
-inline float BandLevel(const float* t, float& lookahead, float scale) {
-    float sum = 0;
-    for (int i = WindowStart; i < WindowEnd; ++i) sum += std::fabs(t[Step * i + Offset]);
-    const float doubled = 2 * sum;
-    float level = doubled + lookahead / scale;
-    lookahead = doubled * scale;
-    for (int i = 0; i < WindowStart; ++i) level += 2 * std::fabs(t[Step * i + Offset]);
-    return level * scale;
-}
-
 inline V4 Abs(V4 v) { return reinterpret_cast<V4>(reinterpret_cast<V4i>(v) & 0x7FFFFFFF); }
 
-// Four bands of one step and window at once, lane by lane as BandLevel.
-template <int Step, int WindowStart, int WindowEnd>
-inline V4 BandLevels4(const float* t, int o0, int o1, int o2, int o3, V4& lookahead, float scale) {
-    const auto at = [&](int i) {
-        return Abs(V4{t[Step * i + o0], t[Step * i + o1], t[Step * i + o2], t[Step * i + o3]});
-    };
-    V4 sum = {0, 0, 0, 0};
-    for (int i = WindowStart; i < WindowEnd; ++i) sum += at(i);
-    const V4 doubled = 2 * sum;
-    V4 level = doubled + lookahead / scale;
-    lookahead = doubled * scale;
-    for (int i = 0; i < WindowStart; ++i) level += 2 * at(i);
-    return level * scale;
-}
-
-void FilterBank(VadState* s, const float* frame) {
+// Fills the band levels; returns the frame's energy (twice the sum of the
+// squares), summed as the blocks are filtered so that it overlaps with them
+// (four partial sums in double precision: the order does not matter to the
+// low-power test).
+double FilterBank(VadState* s, const float* frame) {
     float t[kVadFrameLength];
     for (int i = 0; i < kVadFrameLength; ++i) t[i] = frame[i] * 0.5F;
-    // The five stages, block by block: every stage's blocks fit in 32
-    // values, and each section still sees its blocks in order, so running
-    // the stages over one 32-value block at a time gives the same numbers
-    // as running each stage over the whole frame, while the sections'
-    // recursions overlap instead of waiting for each other.
-    // The fifth-order sections run two at a time in vectors (stage 1 has one
-    // section: half a vector); the third-order ones stay scalar.
+    // The five stages: every stage's blocks fit in 32 values and each
+    // section still sees its values in order, so running the stages over one
+    // 32-value block at a time gives the same numbers as running each stage
+    // over the whole frame. The fifth-order sections run two at a time in
+    // vectors (stage 1 has one section: half a vector); the third-order ones
+    // stay scalar.
     float* f5 = &s->filter5_memory[0][0];
     float* f3 = s->filter3_memory;
     V4 m1 = {f5[0], f5[1], 0, 0};
@@ -157,7 +134,32 @@ void FilterBank(VadState* s, const float* frame) {
         Filter3(b[0], b[16], m3e);
         Filter3(b[8], b[24], m3f);
     };
+    // The bands' window sums (values 128 on, blocks 4 to 9) are taken as
+    // each block is finished, in the order of each band's own sum, so they
+    // too overlap with the filter stages of the blocks after it.
+    constexpr int kWindowBlock = 4;
+    const auto gather = [](const float* p, int o0, int o1, int o2, int o3) {
+        return Abs(V4{p[o0], p[o1], p[o2], p[o3]});
+    };
+    V4 sumLow = {0, 0, 0, 0};   // bands 0-3: step 32
+    V4 sumMid = {0, 0, 0, 0};   // bands 4-7: step 16
+    V4 sumHigh = {0, 0, 0, 0};  // bands 8-10: step 8 (the fourth lane unused)
+    float sum11 = 0;            // band 11: step 4
+    const auto accumulate = [&](const float* b) {
+        sumLow += gather(b, 0, 16, 24, 8);
+        sumMid += gather(b, 12, 4, 6, 14);
+        sumMid += gather(b + 16, 12, 4, 6, 14);
+        for (int k = 0; k < 4; ++k) sumHigh += gather(b + 8 * k, 2, 3, 7, 0);
+        for (int k = 0; k < 8; ++k) sum11 += std::fabs(b[4 * k + 1]);
+    };
+    double partial[4] = {0, 0, 0, 0};
+    const auto energy = [&](const float* in) {
+        for (int i = 0; i < 32; i += 4) {
+            for (int k = 0; k < 4; ++k) partial[k] += static_cast<double>(in[i + k]) * in[i + k];
+        }
+    };
     for (int j = 0; j < 8; ++j) stage1(t, q[0], j);
+    energy(frame);
     for (int block = 1; block <= kBlocks; ++block) {
         V4* previous = q[(block - 1) & 1];
         V4* current = q[block & 1];
@@ -166,24 +168,39 @@ void FilterBank(VadState* s, const float* frame) {
             stage2(previous, j);
             if ((j & 1) != 0) stage3(previous, j - 1);
         }
+        if (block < kBlocks) energy(frame + 32 * block);
         stages4and5(t + 32 * (block - 1), previous);
+        if (block - 1 >= kWindowBlock) accumulate(t + 32 * (block - 1));
     }
     f5[0] = m1[0];
     f5[1] = m1[1];
     Store(f5 + 2, m2);
     Store(f5 + 6, m3);
     f3[0] = m3a, f3[1] = m3b, f3[2] = m3c, f3[3] = m3d, f3[4] = m3e, f3[5] = m3f;
-    // Bands with the same step and window run four to a vector, each lane
-    // summing in the order of its own band.
+    // Each band's level: twice its window sum, the lookahead carried over,
+    // then the values before the window one by one.
     float* L = s->lookahead_level;
     float* level = s->level;
+    const auto finish = [](V4 sum, V4& ahead, float scale, const auto& before, int count) {
+        const V4 doubled = 2 * sum;
+        V4 value = doubled + ahead / scale;
+        ahead = doubled * scale;
+        for (int i = 0; i < count; ++i) value += 2 * before(i);
+        return value * scale;
+    };
     V4 ahead0 = {L[0], L[1], L[2], L[3]};
     V4 ahead4 = {L[4], L[5], L[6], L[7]};
     V4 ahead8 = {L[8], L[9], L[10], 0};
-    const V4 low = BandLevels4<32, 4, 10>(t, 0, 16, 24, 8, ahead0, 2);
-    const V4 middle = BandLevels4<16, 8, 20>(t, 12, 4, 6, 14, ahead4, 1);
-    const V4 high = BandLevels4<8, 16, 40>(t, 2, 3, 7, 0, ahead8, 0.5F);
-    level[11] = BandLevel<4, 1, 32, 80>(t, L[11], 0.25F);
+    const V4 low = finish(sumLow, ahead0, 2, [&](int i) { return gather(t + 32 * i, 0, 16, 24, 8); }, 4);
+    const V4 middle = finish(sumMid, ahead4, 1, [&](int i) { return gather(t + 16 * i, 12, 4, 6, 14); }, 8);
+    const V4 high = finish(sumHigh, ahead8, 0.5F, [&](int i) { return gather(t + 8 * i, 2, 3, 7, 0); }, 16);
+    {
+        const float doubled = 2 * sum11;
+        float value = doubled + L[11] / 0.25F;
+        L[11] = doubled * 0.25F;
+        for (int i = 0; i < 32; ++i) value += 2 * std::fabs(t[4 * i + 1]);
+        level[11] = value * 0.25F;
+    }
     for (int b = 0; b < 4; ++b) {
         level[b] = low[b];
         level[4 + b] = middle[b];
@@ -194,6 +211,7 @@ void FilterBank(VadState* s, const float* frame) {
         level[8 + b] = high[b];
         L[8 + b] = ahead8[b];
     }
+    return 2 * ((partial[0] + partial[1]) + (partial[2] + partial[3]));
 }
 
 void UpdateNoise(VadState* s) {
@@ -236,11 +254,14 @@ void UpdateNoise(VadState* s) {
 }
 
 std::int16_t Decide(VadState* s, double twoFramePower) {
-    float ratioSum = 0;
-    for (int b = 0; b < kVadBands; ++b) {
-        const float r = s->level[b] / s->noise_estimate[b];
-        ratioSum += r * r;
+    // The twelve ratios four at a time; their squares summed in band order.
+    float squares[kVadBands];
+    for (int b = 0; b < kVadBands; b += 4) {
+        const V4 r = Load(s->level + b) / Load(s->noise_estimate + b);
+        Store(squares + b, r * r);
     }
+    float ratioSum = 0;
+    for (const float square : squares) ratioSum += square;
     float noiseSum = 0;
     for (int b = 1; b < kVadBands; ++b) noiseSum += s->noise_estimate[b];
     const float noise = noiseSum * 0.0625F;
@@ -350,16 +371,9 @@ void vad_exit(VadState** state) {
 }
 
 std::int16_t vad_process(VadState* s, const float* frame) {
-    // Four partial sums: the additions overlap (double precision keeps the
-    // order of summation from mattering for the low-power test).
-    double partial[4] = {0, 0, 0, 0};
-    for (int i = 0; i < kVadFrameLength; i += 4) {
-        for (int j = 0; j < 4; ++j) partial[j] += static_cast<double>(frame[i + j]) * frame[i + j];
-    }
-    const double energy = 2 * ((partial[0] + partial[1]) + (partial[2] + partial[3]));
+    const double energy = FilterBank(s, frame);
     const double power = energy + s->previous_power;
     s->previous_power = energy;
-    FilterBank(s, frame);
     const std::int16_t decision = Decide(s, power);
     float input = 0;
     for (int b = 1; b < kVadBands; ++b) input += s->level[b];
