@@ -253,15 +253,10 @@ void UpdateNoise(VadState* s) {
     }
 }
 
-std::int16_t Decide(VadState* s, double twoFramePower) {
-    // The twelve ratios four at a time; their squares summed in band order.
-    float squares[kVadBands];
-    for (int b = 0; b < kVadBands; b += 4) {
-        const V4 r = Load(s->level + b) / Load(s->noise_estimate + b);
-        Store(squares + b, r * r);
-    }
-    float ratioSum = 0;
-    for (const float square : squares) ratioSum += square;
+// The threshold depends only on the noise and speech estimates the previous
+// frame left, so it is worked out before the frame is filtered and overlaps
+// with that work.
+float Threshold(VadState* s) {
     float noiseSum = 0;
     for (int b = 1; b < kVadBands; ++b) noiseSum += s->noise_estimate[b];
     const float noise = noiseSum * 0.0625F;
@@ -274,6 +269,18 @@ std::int16_t Decide(VadState* s, double twoFramePower) {
     if (speechPart > 96) speechPart = 96;
     float threshold = (332.8F + 0.009633716F * (noiseLog - 31744)) + speechPart;
     if (!(threshold >= 204.8F)) threshold = 204.8F;
+    return threshold;
+}
+
+std::int16_t Decide(VadState* s, double twoFramePower, float threshold) {
+    // The twelve ratios four at a time; their squares summed in band order.
+    float squares[kVadBands];
+    for (int b = 0; b < kVadBands; b += 4) {
+        const V4 r = Load(s->level + b) / Load(s->noise_estimate + b);
+        Store(squares + b, r * r);
+    }
+    float ratioSum = 0;
+    for (const float square : squares) ratioSum += square;
 
     s->decision_register = static_cast<std::uint16_t>(s->decision_register >> 1);
     if (ratioSum > threshold * 12 / 128) s->decision_register |= 0x4000;
@@ -371,10 +378,11 @@ void vad_exit(VadState** state) {
 }
 
 std::int16_t vad_process(VadState* s, const float* frame) {
+    const float threshold = Threshold(s);
     const double energy = FilterBank(s, frame);
     const double power = energy + s->previous_power;
     s->previous_power = energy;
-    const std::int16_t decision = Decide(s, power);
+    const std::int16_t decision = Decide(s, power, threshold);
     float input = 0;
     for (int b = 1; b < kVadBands; ++b) input += s->level[b];
     EstimateSpeech(s, input * 0.0625F);
