@@ -44,21 +44,32 @@ constexpr float kSpeechUpdateFactor = 1.0F - 0.85F;
 // A fifth-order section on the pair (x, y) with memory (m0, m1) is
 //   a = x - c0 m0, u = m0 + c0 a, m0 = a;  b = y - c1 m1, v = m1 + c1 b, m1 = b;
 //   x = (u + v) / 2, y = (u - v) / 2.
-// Two of them run side by side in one vector, lanes [x, y, x', y'] with
-// memories [m0, m1, m0', m1']: the same operations lane by lane (the sign
-// flip and the halving are exact).
+// In vectors the same operations run lane by lane; the closing sum and
+// difference take one shuffle, as v + u and u + (-v) (the sign flip and the
+// halving are exact, and the additions are the same roundings).
 using V4 = float __attribute__((vector_size(16)));
 using V4i = int __attribute__((vector_size(16)));
 
-inline V4 Filter5Pair(V4 xy, V4& m) {
+// One section, lanes [x, y, -, -] with memories [m0, m1, -, -].
+inline V4 Filter5Half(V4 xy, V4& m) {
     const V4 c = {kCoeff5First, kCoeff5Second, kCoeff5First, kCoeff5Second};
     const V4 a = xy - c * m;
     const V4 uv = m + c * a;
     m = a;
-    const V4 u = __builtin_shuffle(uv, V4i{0, 0, 2, 2});
-    const V4 v = __builtin_shuffle(uv, V4i{1, 1, 3, 3});
+    const V4 vu = __builtin_shuffle(uv, V4i{1, 0, 3, 2});
     const V4 sign = {1, -1, 1, -1};
-    return (u + v * sign) * 0.5F;
+    return (vu + uv * sign) * 0.5F;
+}
+
+// Two sections, lanes [x, x', y, y'] with memories [m0, m0', m1, m1'].
+inline V4 Filter5Cross(V4 xy, V4& m) {
+    const V4 c = {kCoeff5First, kCoeff5First, kCoeff5Second, kCoeff5Second};
+    const V4 a = xy - c * m;
+    const V4 uv = m + c * a;
+    m = a;
+    const V4 vu = __builtin_shuffle(uv, V4i{2, 3, 0, 1});
+    const V4 sign = {1, 1, -1, -1};
+    return (vu + uv * sign) * 0.5F;
 }
 
 inline V4 Load(const float* p) {
@@ -94,8 +105,8 @@ double FilterBank(VadState* s, const float* frame) {
     float* f5 = &s->filter5_memory[0][0];
     float* f3 = s->filter3_memory;
     V4 m1 = {f5[0], f5[1], 0, 0};
-    V4 m2 = Load(f5 + 2);  // sections 1 and 2
-    V4 m3 = Load(f5 + 6);  // sections 3 and 4
+    V4 m2 = {f5[2], f5[4], f5[3], f5[5]};  // sections 1 and 2, crossed
+    V4 m3 = {f5[6], f5[8], f5[7], f5[9]};  // sections 3 and 4, crossed
     float m3a = f3[0], m3b = f3[1], m3c = f3[2], m3d = f3[3], m3e = f3[4], m3f = f3[5];
     // Software pipelined over 32-value blocks, step by step: stage 1 of one
     // block is interleaved with stages 2 and 3 of the block before it, so the
@@ -104,28 +115,28 @@ double FilterBank(VadState* s, const float* frame) {
     constexpr int kBlocks = kVadFrameLength / 32;
     V4 q[2][8];  // t[4j .. 4j+3] of a block, in registers between stages
     const auto stage1 = [&](const float* b, V4* out, int j) {
-        const V4 first = Filter5Pair(V4{b[4 * j], b[4 * j + 1], 0, 0}, m1);
-        const V4 second = Filter5Pair(V4{b[4 * j + 2], b[4 * j + 3], 0, 0}, m1);
+        const V4 first = Filter5Half(V4{b[4 * j], b[4 * j + 1], 0, 0}, m1);
+        const V4 second = Filter5Half(V4{b[4 * j + 2], b[4 * j + 3], 0, 0}, m1);
         out[j] = __builtin_shuffle(first, second, V4i{0, 1, 4, 5});
     };
     const auto stage2 = [&](V4* v, int j) {
-        // (t[k], t[k+2]) with section 1, (t[k+1], t[k+3]) with section 2
-        v[j] = __builtin_shuffle(Filter5Pair(__builtin_shuffle(v[j], V4i{0, 2, 1, 3}), m2), V4i{0, 2, 1, 3});
+        // (t[k], t[k+2]) with section 1, (t[k+1], t[k+3]) with section 2:
+        // t[k .. k+3] is already the crossed layout
+        v[j] = Filter5Cross(v[j], m2);
     };
     const auto stage3 = [&](V4* v, int j) {
-        // (t[k], t[k+4]) with section 3, (t[k+2], t[k+6]) with section 4,
-        // and (t[k+3], t[k+7]) with third-order section 0
+        // (t[k], t[k+4]) with section 3, (t[k+2], t[k+6]) with section 4
         const V4 lo = v[j];
         const V4 hi = v[j + 1];
-        const V4 r = Filter5Pair(__builtin_shuffle(lo, hi, V4i{0, 4, 2, 6}), m3);
-        float x = lo[3];
-        float y = hi[3];
-        Filter3(x, y, m3a);
-        v[j] = V4{r[0], lo[1], r[2], x};
-        v[j + 1] = V4{r[1], hi[1], r[3], y};
+        const V4 r = Filter5Cross(__builtin_shuffle(lo, hi, V4i{0, 2, 4, 6}), m3);
+        v[j] = __builtin_shuffle(r, lo, V4i{0, 5, 1, 7});
+        v[j + 1] = __builtin_shuffle(r, hi, V4i{2, 5, 3, 7});
     };
     const auto stages4and5 = [&](float* b, const V4* v) {
         for (int j = 0; j < 8; ++j) Store(b + 4 * j, v[j]);
+        // Stage 3's third-order section on (t[k+3], t[k+7]): no other section
+        // of stages 3 to 5 touches those values, so it runs here, in order.
+        for (int k = 0; k < 32; k += 8) Filter3(b[k + 3], b[k + 7], m3a);
         for (int k = 0; k < 32; k += 16) {
             Filter3(b[k], b[k + 8], m3b);
             Filter3(b[k + 4], b[k + 12], m3c);
@@ -174,8 +185,8 @@ double FilterBank(VadState* s, const float* frame) {
     }
     f5[0] = m1[0];
     f5[1] = m1[1];
-    Store(f5 + 2, m2);
-    Store(f5 + 6, m3);
+    f5[2] = m2[0], f5[3] = m2[2], f5[4] = m2[1], f5[5] = m2[3];
+    f5[6] = m3[0], f5[7] = m3[2], f5[8] = m3[1], f5[9] = m3[3];
     f3[0] = m3a, f3[1] = m3b, f3[2] = m3c, f3[3] = m3d, f3[4] = m3e, f3[5] = m3f;
     // Each band's level: twice its window sum, the lookahead carried over,
     // then the values before the window one by one.
