@@ -95,7 +95,8 @@ inline V4 Abs(V4 v) { return reinterpret_cast<V4>(reinterpret_cast<V4i>(v) & 0x7
 // low-power test).
 double FilterBank(VadState* s, const float* frame) {
     float t[kVadFrameLength];
-    for (int i = 0; i < kVadFrameLength; ++i) t[i] = frame[i] * 0.5F;
+    // t holds the frame's values as the stages leave them; stage 1 reads the
+    // frame itself, halved.
     // The five stages: every stage's blocks fit in 32 values and each
     // section still sees its values in order, so running the stages over one
     // 32-value block at a time gives the same numbers as running each stage
@@ -115,8 +116,8 @@ double FilterBank(VadState* s, const float* frame) {
     constexpr int kBlocks = kVadFrameLength / 32;
     V4 q[2][8];  // t[4j .. 4j+3] of a block, in registers between stages
     const auto stage1 = [&](const float* b, V4* out, int j) {
-        const V4 first = Filter5Half(V4{b[4 * j], b[4 * j + 1], 0, 0}, m1);
-        const V4 second = Filter5Half(V4{b[4 * j + 2], b[4 * j + 3], 0, 0}, m1);
+        const V4 first = Filter5Half(V4{b[4 * j], b[4 * j + 1], 0, 0} * 0.5F, m1);
+        const V4 second = Filter5Half(V4{b[4 * j + 2], b[4 * j + 3], 0, 0} * 0.5F, m1);
         out[j] = __builtin_shuffle(first, second, V4i{0, 1, 4, 5});
     };
     const auto stage2 = [&](V4* v, int j) {
@@ -169,13 +170,13 @@ double FilterBank(VadState* s, const float* frame) {
             for (int k = 0; k < 4; ++k) partial[k] += static_cast<double>(in[i + k]) * in[i + k];
         }
     };
-    for (int j = 0; j < 8; ++j) stage1(t, q[0], j);
+    for (int j = 0; j < 8; ++j) stage1(frame, q[0], j);
     energy(frame);
     for (int block = 1; block <= kBlocks; ++block) {
         V4* previous = q[(block - 1) & 1];
         V4* current = q[block & 1];
         for (int j = 0; j < 8; ++j) {
-            if (block < kBlocks) stage1(t + 32 * block, current, j);
+            if (block < kBlocks) stage1(frame + 32 * block, current, j);
             stage2(previous, j);
             if ((j & 1) != 0) stage3(previous, j - 1);
         }
@@ -227,15 +228,23 @@ double FilterBank(VadState* s, const float* frame) {
 
 void UpdateNoise(VadState* s) {
     const bool speech = (s->decision_register & 0x4000) != 0;
+    const V4 statFloor = {kStatLevelFloor, kStatLevelFloor, kStatLevelFloor, kStatLevelFloor};
     if ((s->decision_register & 0x7F80) == 0) {
         s->stationary_count = kStatCount;
     } else {
-        float ratio = 0;
-        for (int b = 0; b < kVadBands; ++b) {
-            const float hi = std::fmax(s->level[b], s->average_level[b]);
-            const float lo = std::fmin(s->level[b], s->average_level[b]);
-            ratio += 64 * std::fmax(hi, kStatLevelFloor) / std::fmax(lo, kStatLevelFloor);
+        // Each band's term four at a time, summed in band order.
+        float terms[kVadBands];
+        for (int b = 0; b < kVadBands; b += 4) {
+            const V4 level = Load(s->level + b);
+            const V4 average = Load(s->average_level + b);
+            V4 hi = level > average ? level : average;
+            V4 lo = level > average ? average : level;
+            hi = hi > statFloor ? hi : statFloor;
+            lo = lo > statFloor ? lo : statFloor;
+            Store(terms + b, 64 * hi / lo);
         }
+        float ratio = 0;
+        for (const float term : terms) ratio += term;
         if (ratio > kStatThreshold) {
             s->stationary_count = kStatCount;
         } else if (speech && s->stationary_count > 0) {
@@ -243,7 +252,6 @@ void UpdateNoise(VadState* s) {
         }
     }
     const float alpha = s->stationary_count == kStatCount ? 1.0F : speech ? kAlphaSpeech : kAlphaOther;
-    for (int b = 0; b < kVadBands; ++b) s->average_level[b] += alpha * (s->level[b] - s->average_level[b]);
 
     float up = 0;
     float down = kDownFrozen;
@@ -253,14 +261,23 @@ void UpdateNoise(VadState* s) {
     } else if (s->stationary_count == 0) {
         up = kUpForced, down = kDownForced, step = 2;
     }
-    for (int b = 0; b < kVadBands; ++b) {
-        const float d = s->previous_level[b] - s->noise_estimate[b];
-        if (d < 0) {
-            s->noise_estimate[b] = std::fmax(s->noise_estimate[b] + (-2 + down * d), kNoiseMin);
-        } else {
-            s->noise_estimate[b] = std::fmin(s->noise_estimate[b] + (step + up * d), kNoiseMax);
-        }
-        s->previous_level[b] = s->level[b];
+    const V4 noiseMin = {kNoiseMin, kNoiseMin, kNoiseMin, kNoiseMin};
+    const V4 noiseMax = {kNoiseMax, kNoiseMax, kNoiseMax, kNoiseMax};
+    const V4 zero = {0, 0, 0, 0};
+    for (int b = 0; b < kVadBands; b += 4) {
+        const V4 level = Load(s->level + b);
+        const V4 average = Load(s->average_level + b);
+        Store(s->average_level + b, average + alpha * (level - average));
+        // Down towards a quieter band (not below the minimum), up otherwise
+        // (not above the maximum).
+        const V4 noise = Load(s->noise_estimate + b);
+        const V4 d = Load(s->previous_level + b) - noise;
+        V4 lowered = noise + (-2 + down * d);
+        V4 raised = noise + (step + up * d);
+        lowered = lowered < noiseMin ? noiseMin : lowered;
+        raised = raised > noiseMax ? noiseMax : raised;
+        Store(s->noise_estimate + b, d < zero ? lowered : raised);
+        Store(s->previous_level + b, level);
     }
 }
 
