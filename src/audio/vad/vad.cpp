@@ -164,10 +164,15 @@ double FilterBank(VadState* s, const float* frame) {
         for (int k = 0; k < 4; ++k) sumHigh += gather(b + 8 * k, 2, 3, 7, 0);
         for (int k = 0; k < 8; ++k) sum11 += std::fabs(b[4 * k + 1]);
     };
-    double partial[4] = {0, 0, 0, 0};
+    using V2d = double __attribute__((vector_size(16)));
+    V2d partial01 = {0, 0};  // sums of the squares of values 4m, 4m+1
+    V2d partial23 = {0, 0};  // and of 4m+2, 4m+3
     const auto energy = [&](const float* in) {
         for (int i = 0; i < 32; i += 4) {
-            for (int k = 0; k < 4; ++k) partial[k] += static_cast<double>(in[i + k]) * in[i + k];
+            const V2d x01 = {in[i], in[i + 1]};
+            const V2d x23 = {in[i + 2], in[i + 3]};
+            partial01 += x01 * x01;
+            partial23 += x23 * x23;
         }
     };
     for (int j = 0; j < 8; ++j) stage1(frame, q[0], j);
@@ -223,7 +228,7 @@ double FilterBank(VadState* s, const float* frame) {
         level[8 + b] = high[b];
         L[8 + b] = ahead8[b];
     }
-    return 2 * ((partial[0] + partial[1]) + (partial[2] + partial[3]));
+    return 2 * ((partial01[0] + partial01[1]) + (partial23[0] + partial23[1]));
 }
 
 void UpdateNoise(VadState* s) {
