@@ -9,14 +9,12 @@
 // begin with "human" or "machine" are scored in a summary line.
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "audio/amd/answering_machine_detector.h"
-#include "audio/greeting/resampler.h"
-#include "audio/greeting/wav_file.h"
+#include "common/wav.h"
 #include "platform/um_events.h"
 #include "platform/virtual_event_loop.h"
 
@@ -31,40 +29,6 @@ struct Outcome {
     long verdictMs = -1;
     long cueMs = -1;
 };
-
-// Any rate and channel count to 16 kHz mono.
-bool Load16kMono(const std::string& path, std::vector<std::int16_t>& out, std::string& error) {
-    WavFile wav;
-    if (!wav.Open(path)) {
-        error = "not a WAV file";
-        return false;
-    }
-    const WavFormat format = wav.format();
-    if (format.bitsPerSample != 16 || format.channels == 0 || format.sampleRate == 0) {
-        error = "not 16-bit PCM";
-        return false;
-    }
-    std::vector<std::uint8_t> bytes(wav.dataSize());
-    bytes.resize(wav.Read(bytes.data(), bytes.size()));
-    const std::size_t frames = bytes.size() / 2 / format.channels;
-    std::vector<std::int16_t> mono(frames);
-    for (std::size_t f = 0; f < frames; ++f) {
-        long sum = 0;
-        for (unsigned c = 0; c < format.channels; ++c) {
-            std::int16_t s = 0;
-            std::memcpy(&s, bytes.data() + (f * format.channels + c) * 2, 2);
-            sum += s;
-        }
-        mono[f] = static_cast<std::int16_t>(sum / static_cast<long>(format.channels));
-    }
-    if (format.sampleRate == 16000) {
-        out = std::move(mono);
-        return true;
-    }
-    Resampler resampler;
-    out = resampler.Convert(mono.data(), mono.size(), static_cast<int>(format.sampleRate));
-    return true;
-}
 
 struct Collector final : EventHandler {
     std::vector<Event> events;
@@ -153,8 +117,8 @@ int main(int argc, char** argv) {
     for (const std::string& file : files) {
         std::vector<std::int16_t> audio;
         std::string error;
-        if (!Load16kMono(file, audio, error)) {
-            std::fprintf(stderr, "amd-eval: %s: %s\n", file.c_str(), error.c_str());
+        if (!zorvan::tools::LoadWavAs16kMono(file, audio, error)) {
+            std::fprintf(stderr, "amd-eval: %s\n", error.c_str());
             ++failures;
             continue;
         }

@@ -11,7 +11,7 @@
 
 #include <cmath>
 
-#include "wav.h"
+#include "common/wav.h"
 
 namespace skypesim {
 
@@ -300,7 +300,7 @@ void SkypeSim::SaveHeard(const Call& call) {
         const auto hi = static_cast<unsigned char>(call.heard[static_cast<qsizetype>(2 * i + 1)]);
         samples[i] = static_cast<std::int16_t>(lo | (hi << 8));
     }
-    SaveWav16kMono(QStringLiteral("%1/heard-%2.wav").arg(heardFolder_, call.id).toStdString(), samples);
+    zorvan::tools::SaveWav16kMono(QStringLiteral("%1/heard-%2.wav").arg(heardFolder_, call.id).toStdString(), samples);
 }
 
 void SkypeSim::PlaceCall(const QString& peer, const QString& number) {
@@ -318,8 +318,8 @@ void SkypeSim::PlaceCall(const QString& peer, const QString& number) {
     call.number = number;
     call.callee = &callee;
     std::string error;
-    if (!callee.voice.empty() && !LoadWavAs16kMono(callee.voice, call.voice, error)) Log("--", QString::fromStdString(error));
-    if (!callee.mic.empty() && !LoadWavAs16kMono(callee.mic, call.micSource, error)) Log("--", QString::fromStdString(error));
+    if (!callee.voice.empty() && !zorvan::tools::LoadWavAs16kMono(callee.voice, call.voice, error)) Log("--", QString::fromStdString(error));
+    if (!callee.mic.empty() && !zorvan::tools::LoadWavAs16kMono(callee.mic, call.micSource, error)) Log("--", QString::fromStdString(error));
     if (callee.micTone > 0) {
         call.micSource.resize(16000 * 60);
         for (std::size_t i = 0; i < call.micSource.size(); ++i) {

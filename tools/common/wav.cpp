@@ -1,4 +1,4 @@
-#include "wav.h"
+#include "common/wav.h"
 
 #include <samplerate.h>
 
@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-namespace skypesim {
+namespace zorvan::tools {
 
 namespace {
 
@@ -125,4 +125,4 @@ bool SaveWav16kMono(const std::string& path, const std::vector<std::int16_t>& sa
     return std::rename(temp.c_str(), path.c_str()) == 0;
 }
 
-}  // namespace skypesim
+}  // namespace zorvan::tools
