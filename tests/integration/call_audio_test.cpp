@@ -17,6 +17,7 @@
 #include "platform/um_events.h"
 #include "skype/audio_routing.h"
 #include "skype/skype_connector.h"
+#include "support/audio_fixtures.h"
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 
@@ -30,19 +31,6 @@ std::vector<std::int16_t> Voice() {
     std::vector<std::int16_t> v(16000);
     for (std::size_t i = 0; i < v.size(); ++i) v[i] = static_cast<std::int16_t>(1 + (i * 37) % 20000);
     return v;
-}
-
-void WriteWav(const std::string& path, const std::vector<std::int16_t>& samples) {
-    std::string out = "RIFF";
-    const auto put32 = [&](std::uint32_t v) { for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i))); };
-    const auto put16 = [&](std::uint16_t v) { out.push_back(static_cast<char>(v)); out.push_back(static_cast<char>(v >> 8)); };
-    put32(static_cast<std::uint32_t>(36 + samples.size() * 2));
-    out += "WAVEfmt ";
-    put32(16), put16(1), put16(1), put32(16000), put32(32000), put16(2), put16(16);
-    out += "data";
-    put32(static_cast<std::uint32_t>(samples.size() * 2));
-    for (const auto s : samples) put16(static_cast<std::uint16_t>(s));
-    test::WriteFile(path, out);
 }
 
 struct Call final : EventHandler {
@@ -60,7 +48,7 @@ struct Call final : EventHandler {
     int lastState = -1;
 
     explicit Call(const std::string& calleeOptions) {
-        WriteWav(dir / "voice.wav", Voice());
+        test::WriteWav(dir / "voice.wav", Voice(), 16000, 1);
         test::WriteFile(dir / "scenario.txt", "number +1777 ring 0.2 answer voice voice.wav " + calleeOptions + "\n");
         sim.start(QStringLiteral(SKYPE_SIM_BINARY), {QStringLiteral("--scenario"), QString::fromStdString(dir / "scenario.txt"),
                                                      QStringLiteral("--log"), QString::fromStdString(dir / "log.txt")});

@@ -1,7 +1,6 @@
 #include "audio/greeting/greeting_player.h"
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 
 #include "audio/greeting/mp3_check.h"
@@ -16,8 +15,6 @@
 namespace zorvan::audio {
 
 namespace {
-
-std::unique_ptr<GreetingPlayer> gInstance;
 
 // WAV: 102 chunks, then the rest of 994 ms; MP3: 100 chunks, then 992 ms.
 constexpr int kWavBurst = 102;
@@ -44,16 +41,6 @@ GreetingPlayer::~GreetingPlayer() {
     closing_.set();  // the pauses end at once when the player goes
     if (thread_.joinable()) thread_.join();
 }
-
-GreetingPlayer& GreetingPlayer::Instance(EventLoop& loop, InputPortSink& sink, Prompts& prompts,
-                                         TargetId notifyWindow) {
-    if (!gInstance) gInstance = std::make_unique<GreetingPlayer>(loop, sink, prompts, notifyWindow);
-    return *gInstance;
-}
-
-GreetingPlayer* GreetingPlayer::Instance() { return gInstance.get(); }
-
-void GreetingPlayer::DestroyInstance() { gInstance.reset(); }
 
 std::string GreetingPlayer::path() const {
     std::lock_guard lock(pathMutex_);
@@ -106,24 +93,21 @@ void GreetingPlayer::PlaybackThread() {
         PlayMp3();
         if (!stopMp3_) loop_.sleep(kEndPauseMs, &closing_);  // a stopped playback ends at once
     } else {
-        WavFile probe;
-        if (probe.Open(file)) {
-            probe.Close();
+        WavFile wav;
+        if (wav.Open(file)) {
             isMp3_ = false;
             busy_ = true;
-            PlayWav();
+            PlayWav(wav);
             if (!stopWav_) loop_.sleep(kEndPauseMs, &closing_);
         }
     }
     if (notifyOnEnd_ && notify_ != kNoTarget) loop_.post(notify_, Event{um::UM_GREETING_FINISHED, 0, 0});
 }
 
-void GreetingPlayer::PlayWav() {
-    WavFile wav;
-    if (!wav.Open(path())) return;
+void GreetingPlayer::PlayWav(WavFile& wav) {
     const WavFormat format = wav.format();
     const std::size_t chunk = format.averageBytesPerSecond / 100;
-    std::vector<std::uint8_t> read(chunk + 1);
+    std::vector<std::int16_t> samples((chunk + 1) / 2);  // one read, taken as 16-bit samples
     std::uint64_t delivered = 0;
     int chunks = 0;
     std::uint64_t lastPercent = 0;
@@ -136,11 +120,9 @@ void GreetingPlayer::PlayWav() {
             mark = loop_.now();
             if (stopWav_) break;  // stopped during the pause: nothing more goes out
         }
-        const std::size_t got = chunk == 0 ? 0 : wav.Read(read.data(), chunk);
+        const std::size_t got = chunk == 0 ? 0 : wav.Read(reinterpret_cast<std::uint8_t*>(samples.data()), chunk);
         if (got == 0) break;
-        std::vector<std::int16_t> samples(got / 2);
-        std::memcpy(samples.data(), read.data(), samples.size() * 2);
-        const auto& out = ToStreamFormat(samples.data(), samples.size(), format.channels,
+        const auto& out = ToStreamFormat(samples.data(), got / 2, format.channels,
                                          static_cast<int>(format.sampleRate), wavResampler_, scratch_);
         sink_.SendToInputPort(reinterpret_cast<const std::uint8_t*>(out.data()), out.size() * 2);
         delivered += chunk;

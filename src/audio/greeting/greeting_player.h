@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -21,22 +20,19 @@ class Prompts;
 namespace zorvan::audio {
 
 class InputPortSink;
+class WavFile;
 
 // Plays a WAV or MP3 greeting into the call: a thread of its own reads the
 // file, turns it into the stream format and sends it to the call input,
 // paced to real time (about one second ahead at most). The end is reported
-// to the notify target unless the playback was stopped.
+// to the notify target unless the playback was stopped. The program's one
+// player belongs to the call controller.
 class GreetingPlayer {
 public:
     GreetingPlayer(EventLoop& loop, InputPortSink& sink, Prompts& prompts, TargetId notifyWindow);
     ~GreetingPlayer();
     GreetingPlayer(const GreetingPlayer&) = delete;
     GreetingPlayer& operator=(const GreetingPlayer&) = delete;
-
-    // The one player of the process, created on first use.
-    static GreetingPlayer& Instance(EventLoop& loop, InputPortSink& sink, Prompts& prompts, TargetId notifyWindow);
-    static GreetingPlayer* Instance();
-    static void DestroyInstance();
 
     // UI thread. Play stops a running playback first (without a message).
     bool Play(const std::string& path);
@@ -50,7 +46,7 @@ public:
 
 private:
     void PlaybackThread();
-    void PlayWav();
+    void PlayWav(WavFile& wav);
     void PlayMp3();
     void SendMp3Block(const std::int16_t* samples, std::size_t count, int channels, int rate);
     bool SendMp3Chunk(const std::uint8_t* bytes);
