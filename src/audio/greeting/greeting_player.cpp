@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 
 #include "audio/greeting/mp3_check.h"
 #include "audio/greeting/mp3_decoder.h"

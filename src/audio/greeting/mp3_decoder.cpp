@@ -77,11 +77,11 @@ Mp3Decoder::Result Mp3Decoder::Decode() {
         const mad_pcm& pcm = mad_->synth.pcm;
         sampleRate_ = static_cast<int>(pcm.samplerate);
         channels_ = pcm.channels;
-        const std::size_t room = (kOutputBytes - outputBytes_) / 2;
+        // A full block is delivered before it could overflow (below); the
+        // bound only guards against a stream that breaks that.
         std::size_t at = outputBytes_ / 2;
-        for (unsigned i = 0; i < pcm.length; ++i) {
-            for (unsigned c = 0; c < pcm.channels && c < 2; ++c) {
-                if (at - outputBytes_ / 2 >= room) break;
+        for (unsigned i = 0; i < pcm.length && at < kOutputBytes / 2; ++i) {
+            for (unsigned c = 0; c < pcm.channels && c < 2 && at < kOutputBytes / 2; ++c) {
                 const std::uint32_t old = x;
                 x = x * 1664525U + 1013904223U;
                 std::int64_t v = static_cast<std::int64_t>(pcm.samples[c][i]) + static_cast<std::int64_t>(x & 0x1FFF) -
@@ -92,8 +92,9 @@ Mp3Decoder::Result Mp3Decoder::Decode() {
             }
         }
         outputBytes_ = at * 2;
-        if (pcm.length < 1152 || kOutputBytes - outputBytes_ < 1152 * 2 * (pcm.channels == 2 ? 2U : 1U) ||
-            kOutputBytes - outputBytes_ < 1152) {
+        // Short frames go at once; otherwise the block fills until fewer than
+        // 1152 bytes are left (exactly full for 1152-sample frames).
+        if (pcm.length < 1152 || kOutputBytes - outputBytes_ < 1152) {
             delivered_ = true;
             return kOutputReady;
         }
