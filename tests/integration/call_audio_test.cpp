@@ -3,11 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
 
 #include <mutex>
 
@@ -19,6 +14,7 @@
 #include "skype/skype_connector.h"
 #include "support/audio_fixtures.h"
 #include "support/qt_wait.h"
+#include "support/stand_in.h"
 #include "support/temp_dir.h"
 
 namespace zorvan {
@@ -34,8 +30,7 @@ std::vector<std::int16_t> Voice() {
 }
 
 struct Call final : EventHandler {
-    test::TempDir dir;
-    QProcess sim;
+    test::StandIn sim;  // the callee's voice file sits beside its scenario
     QtEventLoop loop;
     test::FakePrompts prompts;
     DBusSkypeTransport bus;
@@ -47,13 +42,10 @@ struct Call final : EventHandler {
     std::vector<std::uint8_t> received;
     int lastState = -1;
 
-    explicit Call(const std::string& calleeOptions) {
-        test::WriteWav(dir / "voice.wav", Voice(), 16000, 1);
-        test::WriteFile(dir / "scenario.txt", "number +1777 ring 0.2 answer voice voice.wav " + calleeOptions + "\n");
-        sim.start(QStringLiteral(SKYPE_SIM_BINARY), {QStringLiteral("--scenario"), QString::fromStdString(dir / "scenario.txt"),
-                                                     QStringLiteral("--log"), QString::fromStdString(dir / "log.txt")});
-        EXPECT_TRUE(WaitUntil([this] { return test::ReadFile(dir / "log.txt").find("started as") != std::string::npos; }, 10000));
-        WaitUntil([] { return false; }, 100);
+    explicit Call(const std::string& calleeOptions)
+        : sim("number +1777 ring 0.2 answer voice voice.wav " + calleeOptions + "\n") {
+        // Read when the call is answered.
+        test::WriteWav(sim.dir() / "voice.wav", Voice(), 16000, 1);
         audio.SetOutputTap([this](const std::uint8_t* data, std::size_t n) {
             std::lock_guard lock(mutex);
             received.insert(received.end(), data, data + n);
@@ -68,22 +60,12 @@ struct Call final : EventHandler {
     ~Call() override {
         connector.Shutdown();
         audio.Destroy();
-        sim.kill();
-        sim.waitForFinished(5000);
     }
     void OnEvent(const Event& e) override {
         const auto index = static_cast<std::intptr_t>(e.wParam);
         if (e.id == um::UM_CALL_UPDATE && e.lParam == 2 && index >= 0) {
             lastState = connector.callTable().slot(static_cast<int>(index)).state;
         }
-    }
-    std::vector<std::string> Received() {
-        std::vector<std::string> out;
-        for (const QByteArray& line : QByteArray::fromStdString(test::ReadFile(dir / "log.txt")).split('\n')) {
-            const int arrow = line.indexOf(" <- ");
-            if (arrow >= 0) out.push_back(line.mid(arrow + 4).toStdString());
-        }
-        return out;
     }
 };
 
@@ -105,7 +87,7 @@ TEST(CallAudio, TheCalleesVoiceArrivesWholeInOrderOnTheOutputPort) {
     Call call("hangup-after 2");
     ASSERT_TRUE(call.connector.CallNumber("+1777"));
     ASSERT_TRUE(WaitUntil([&] { return call.lastState == SkypeFinished; }, 15000));
-    EXPECT_EQ(RoutingIn(call.Received()), kRouting);
+    EXPECT_EQ(RoutingIn(call.sim.Received()), kRouting);
 
     std::lock_guard lock(call.mutex);
     const std::vector<std::int16_t> voice = Voice();
@@ -126,7 +108,7 @@ TEST(CallAudio, ADroppedConnectionReroutesTheCallOnce) {
     ASSERT_TRUE(WaitUntil([&] { return call.lastState == SkypeFinished; }, 15000));
     std::vector<std::string> twice = kRouting;
     twice.insert(twice.end(), kRouting.begin(), kRouting.end());
-    EXPECT_EQ(RoutingIn(call.Received()), twice);
+    EXPECT_EQ(RoutingIn(call.sim.Received()), twice);
 }
 
 }  // namespace

@@ -4,13 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QProcess>
 
 #include "audio/greeting/wav_file.h"
 #include "support/audio_fixtures.h"
 #include "support/qt_wait.h"
+#include "support/stand_in.h"
 #include "support/temp_dir.h"
 
 namespace zorvan {
@@ -18,33 +17,16 @@ namespace {
 
 using test::WaitUntil;
 
-bool SkypeOnBus() {
-    return QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("com.Skype.API")).value();
-}
-
 struct CallPath {
-    test::TempDir dir;
-    QProcess sim;
+    // What the callee heard goes to the stand-in's folder.
+    test::StandIn sim{
+        "attach immediate\n"
+        "number +15550001 ring 0.3 answer\n"
+        "number +15550002 ring 0.3 busy\n"
+        "number +15550003 noanswer\n"
+        "number +15550004 reject 92\n"};
+    const test::TempDir& dir = sim.dir();
 
-    CallPath() {
-        test::WriteFile(dir / "scenario.txt",
-                        "attach immediate\n"
-                        "number +15550001 ring 0.3 answer\n"
-                        "number +15550002 ring 0.3 busy\n"
-                        "number +15550003 noanswer\n"
-                        "number +15550004 reject 92\n");
-        sim.start(QStringLiteral(SKYPE_SIM_BINARY),
-                  {QStringLiteral("--scenario"), QString::fromStdString(dir / "scenario.txt"), QStringLiteral("--log"),
-                   QString::fromStdString(dir / "log.txt"), QStringLiteral("--heard"), QString::fromStdString(dir.path())});
-        EXPECT_TRUE(WaitUntil(SkypeOnBus, 10000));
-        EXPECT_TRUE(WaitUntil([this] { return test::ReadFile(dir / "log.txt").find("started as") != std::string::npos; }, 10000));
-        WaitUntil([] { return false; }, 100);
-    }
-    ~CallPath() {
-        sim.kill();
-        sim.waitForFinished(5000);
-        WaitUntil([] { return !SkypeOnBus(); }, 10000);
-    }
     // Runs the harness; returns its event lines without the progress ones,
     // each line once in a row.
     std::vector<std::string> Call(const QStringList& arguments, int* exitCode = nullptr) {
@@ -86,7 +68,7 @@ TEST(CallPath, APersonAnswersHearsTheGreetingAndTheCallEndsAfterIt) {
     ASSERT_GE(heard.size(), sent.size() * 9 / 10) << "the callee heard the greeting, not a part of it";
     EXPECT_GE(test::PeakCorrelation(sent, heard, 1600), 0.95);
     // The routing: into the call from the greeting port, and back.
-    const std::string log = test::ReadFile(path.dir / "log.txt");
+    const std::string log = test::ReadFile(path.sim.log());
     const auto routed = log.find("<- ALTER CALL 1001 SET_INPUT SOUNDCARD=\"default\" PORT=\"56127\"");
     const auto restored = log.find("<- ALTER CALL 1001 SET_INPUT SOUNDCARD=\"default\"\n", routed);
     const auto hangup = log.find("<- alter call 1001 hangup", restored);
@@ -101,7 +83,7 @@ TEST(CallPath, BusyUnansweredAndRejectedNumbersEndAsTheClientSays) {
     // Never answered: hung up when the wait runs out, ended as cancelled.
     const auto unanswered = path.Call({"--number", "+15550003", "--wait-for-answer", "2"});
     EXPECT_EQ(unanswered.back(), "ENDED 12");
-    EXPECT_NE(test::ReadFile(path.dir / "log.txt").find("<- alter call 1002 hangup"), std::string::npos);
+    EXPECT_NE(test::ReadFile(path.sim.log()).find("<- alter call 1002 hangup"), std::string::npos);
     int exitCode = -1;
     EXPECT_EQ(path.Call({"--number", "+15550004"}, &exitCode).back(), "INVALID_NUMBER");
     EXPECT_EQ(exitCode, 3);

@@ -4,11 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
 
 #include <algorithm>
 #include <mutex>
@@ -18,6 +13,7 @@
 #include "platform/um_events.h"
 #include "skype/skype_connector.h"
 #include "support/qt_wait.h"
+#include "support/stand_in.h"
 #include "support/temp_dir.h"
 
 namespace zorvan {
@@ -26,54 +22,9 @@ namespace {
 using Texts = std::vector<std::string>;
 constexpr double kSpeed = 10.0;
 
+using test::SkypeOnBus;
+using test::StandIn;
 using test::WaitUntil;
-
-bool SkypeOnBus() {
-    return QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("com.Skype.API")).value();
-}
-
-// The stand-in as a separate process with its scenario and its log.
-class StandIn {
-public:
-    explicit StandIn(const std::string& scenario) {
-        test::WriteFile(dir_ / "scenario.txt", scenario);
-        Start();
-    }
-    ~StandIn() { Kill(); }
-
-    void Start() {
-        process_.start(QStringLiteral(SKYPE_SIM_BINARY),
-                       {QStringLiteral("--scenario"), QString::fromStdString(dir_ / "scenario.txt"),
-                        QStringLiteral("--log"), QString::fromStdString(log())});
-        EXPECT_TRUE(WaitUntil(SkypeOnBus, 10000)) << "the stand-in did not take com.Skype.API";
-        // Its ApiAvailable goes out just after it takes the name; let that
-        // pass before a dialer starts, so it meets only its own discover.
-        EXPECT_TRUE(WaitUntil([this] { return test::ReadFile(log()).find("started as") != std::string::npos; }, 10000));
-        WaitUntil([] { return false; }, 100);
-    }
-    void Kill() {
-        if (process_.state() == QProcess::NotRunning) return;
-        process_.kill();
-        process_.waitForFinished(5000);
-        EXPECT_TRUE(WaitUntil([] { return !SkypeOnBus(); }, 10000));
-    }
-    std::string log() const { return dir_ / "log.txt"; }
-    // Every command the stand-in received, in order.
-    Texts Received() const {
-        Texts out;
-        QFile file(QString::fromStdString(log()));
-        if (!file.open(QIODevice::ReadOnly)) return out;
-        for (const QByteArray& line : file.readAll().split('\n')) {
-            const int arrow = line.indexOf(" <- ");
-            if (arrow >= 0) out.push_back(line.mid(arrow + 4).toStdString());
-        }
-        return out;
-    }
-
-private:
-    test::TempDir dir_;
-    QProcess process_;
-};
 
 // Records what the dialer hands to the bus, with the loop time.
 class RecordingTransport final : public SkypeTransport {
