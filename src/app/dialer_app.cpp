@@ -30,7 +30,7 @@ int CDialerApp::Run(int argc, char** argv) {
     QtFolders folders;
     QtShell shell;
     DBusSkypeTransport skype;
-    CDialerDlg dlg(DialerServices{loop, prompts, folders, shell, &skype, audio::AudioStreamServer::kDialerPorts,
+    CDialerDlg dlg(DialerServices{loop, prompts, folders, shell, &skype, audio::AudioStreamServer::PortsFromEnvironment(),
                                   std::nullopt});
     prompts.setParent(&dlg);
 

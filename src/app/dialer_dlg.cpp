@@ -151,10 +151,17 @@ void CDialerDlg::Initialize() {
         server.amd().SetThreshold([] {
             return Settings::HasInstance() ? Settings::Instance().get(&SettingsData::threshold) : 2;
         });
-        server.AdoptRecorder(std::make_unique<audio::CallRecorder>(services_.loop, services_.prompts));
+        auto recorder = std::make_unique<audio::CallRecorder>(services_.loop, services_.prompts);
+        recorder->SetNotifyWindow(target());
+        server.AdoptRecorder(std::move(recorder));
         if (router_) server.SetRerouteRequest([router = router_.get()] { router->RequestReroute(); });
         server.OpenInputPort();
         server.OpenOutputPort();
+        // The routing names the ports the server really has (any free one
+        // when the environment asked for 0).
+        if (connector_ != nullptr) {
+            connector_->SetAudioPorts(std::to_string(server.inputPort()), std::to_string(server.outputPort()));
+        }
     }
 
     // 15-16: the in-memory lists; the do-not-call loader when enabled.

@@ -32,6 +32,9 @@ SignalBridge::SignalBridge(QObject* parent) : QObject(parent) {
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    // A file that reaches the size limit fails its write (EFBIG), which the
+    // writers report, instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 SignalBridge::~SignalBridge() {

@@ -3,6 +3,8 @@
 #include <arpa/inet.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "audio/stream_format.h"
@@ -18,6 +20,20 @@ std::unique_ptr<AudioStreamServer> gInstance;
 AudioStreamServer* AudioStreamServer::Instance() {
     std::lock_guard lock(gInstanceMutex);
     return gInstance.get();
+}
+
+AudioStreamServer::Ports AudioStreamServer::PortsFromEnvironment(Ports fallback) {
+    const char* text = std::getenv("ZORVAN_AUDIO_PORTS");
+    if (text == nullptr || *text == '\0') return fallback;
+    unsigned input = 0;
+    unsigned output = 0;
+    char end = 0;
+    if (std::sscanf(text, "%u,%u%c", &input, &output, &end) != 2 || input > 65535 || output > 65535) {
+        std::fprintf(stderr, "ZORVAN_AUDIO_PORTS=\"%s\" is not INPUT,OUTPUT; using %u,%u\n", text,
+                     static_cast<unsigned>(fallback.input), static_cast<unsigned>(fallback.output));
+        return fallback;
+    }
+    return Ports{static_cast<std::uint16_t>(input), static_cast<std::uint16_t>(output)};
 }
 
 AudioStreamServer& AudioStreamServer::Create(Prompts& prompts, Ports ports) {
@@ -65,6 +81,9 @@ bool AudioStreamServer::OpenPort(Port& port) {
         port.server.CloseAll();
         return false;
     }
+    // A port asked for as 0 keeps the one it got, so a restart of the
+    // server listens where the routing commands point.
+    if (port.number == 0) port.number = port.server.localPort();
     port.running = true;
     port.thread = std::thread([this, &port] { StreamThread(port); });
     return true;

@@ -47,6 +47,9 @@ public:
         std::uint16_t output;
     };
     static constexpr Ports kDialerPorts{56127, 56126};
+    // The ports from ZORVAN_AUDIO_PORTS ("INPUT,OUTPUT", 0 for any free
+    // one), so tests never depend on fixed ports; otherwise the fallback.
+    static Ports PortsFromEnvironment(Ports fallback = kDialerPorts);
 
     explicit AudioStreamServer(Prompts& prompts, Ports ports = kDialerPorts);
     ~AudioStreamServer() override;

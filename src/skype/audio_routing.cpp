@@ -80,7 +80,7 @@ void CallAudioRouter::RerouteActiveCalls() {
     if (list.empty()) return;
     std::istringstream ids(list);
     std::string id;
-    while (ids >> id) RouteCallAudio(id, "56127", "56126");
+    while (ids >> id) RouteCallAudio(id, connector_.capturePort(), connector_.outputPort());
 }
 
 void CallAudioRouter::RequestReroute() { loop_.post(target_.id(), {kRerouteRequest, 0, 0}); }

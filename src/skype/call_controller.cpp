@@ -156,6 +156,11 @@ bool CallController::PlayGreeting(const std::string& path, bool hangUpAfter) {
     if (!table.HasActiveCall()) return false;
     const std::string id = table.CurrentCallId();
     if (id.empty() || !player_ || player_->busy() || state_ == StateGreeting) return false;
+    // A file the player cannot play changes nothing: no routing, no state.
+    if (const std::string why = audio::GreetingPlayer::Refusal(path); !why.empty()) {
+        player_->ShowRefusal(path, why);
+        return false;
+    }
     state_ = StateGreeting;
     // Other events run during the pauses; the call may change meanwhile.
     services_.loop.pumpWait(300);
@@ -171,7 +176,13 @@ bool CallController::PlayGreeting(const std::string& path, bool hangUpAfter) {
         }
     }
     services_.loop.pumpWait(200);
-    if (player_->Play(path)) PostMain(um::UM_GREETING_STARTED);
+    if (!player_ || !player_->Play(path)) {
+        // The call ended or the player went during the pauses: undo the routing.
+        StopGreeting();
+        state_ = table.HasActiveCall() ? StateConnected : StateIdle;
+        return false;
+    }
+    PostMain(um::UM_GREETING_STARTED);
     hangUpAfterGreeting_ = hangUpAfter;
     return true;
 }

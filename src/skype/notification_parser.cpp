@@ -14,9 +14,6 @@ namespace zorvan {
 
 namespace {
 
-constexpr char kCapturePort[] = "56127";
-constexpr char kOutputPort[] = "56126";
-
 int StateCode(std::string_view upper) {
     static constexpr std::array<std::pair<std::string_view, int>, 13> kStates{{
         {"UNPLACED", SkypeUnplaced},
@@ -127,7 +124,7 @@ void SkypeConnector::ParseState(const std::string& id, const std::string& value)
             SendCommand("GET CALL " + id + " TYPE");
             break;
         case SkypeInProgress:
-            if (routing_ != nullptr) routing_->RouteCallAudio(id, kCapturePort, kOutputPort);
+            if (routing_ != nullptr) routing_->RouteCallAudio(id, capturePort_, outputPort_);
             SendCommand("GET CALL " + id + " TYPE");
             SendCommand("GET CALL " + id + " TARGET_IDENTITY");
             SendCommand("GET CALL " + id + " PARTNER_HANDLE");

@@ -48,6 +48,13 @@ public:
     void ParseNotification(std::string_view text);
 
     void SetAudioRouting(CallAudioRouting* routing) { routing_ = routing; }
+    // The dialer's audio ports as the routing commands name them.
+    void SetAudioPorts(std::string capturePort, std::string outputPort) {
+        capturePort_ = std::move(capturePort);
+        outputPort_ = std::move(outputPort);
+    }
+    const std::string& capturePort() const { return capturePort_; }
+    const std::string& outputPort() const { return outputPort_; }
     SkypeCallTable& callTable() { return table_; }
     bool linkOpen() const { return linkOpen_; }
     bool started() const { return started_; }
@@ -90,6 +97,8 @@ private:
     SkypeCommandQueue queue_;
     SkypeCallTable table_;
     CallAudioRouting* routing_ = nullptr;
+    std::string capturePort_ = "56127";
+    std::string outputPort_ = "56126";
 
     TargetId notify_ = kNoTarget;
     mutable std::mutex peerMutex_;

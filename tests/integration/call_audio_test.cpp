@@ -36,7 +36,7 @@ struct Call final : EventHandler {
     DBusSkypeTransport bus;
     ScopedTarget target{loop, *this};
     SkypeConnector connector{loop, bus};
-    audio::AudioStreamServer audio{prompts};
+    audio::AudioStreamServer audio{prompts, {0, 0}};  // any free ports
     CallAudioRouter router{loop, connector, nullptr};
     std::mutex mutex;
     std::vector<std::uint8_t> received;
@@ -54,6 +54,7 @@ struct Call final : EventHandler {
         connector.SetAudioRouting(&router);
         EXPECT_TRUE(audio.OpenInputPort());
         EXPECT_TRUE(audio.OpenOutputPort());
+        connector.SetAudioPorts(std::to_string(audio.inputPort()), std::to_string(audio.outputPort()));
         EXPECT_TRUE(connector.Attach(target.id()));
         EXPECT_TRUE(WaitUntil([this] { return connector.linkOpen(); }, 10000));
     }
@@ -69,11 +70,11 @@ struct Call final : EventHandler {
     }
 };
 
-const std::vector<std::string> kRouting{
-    "ALTER CALL 1001 SET_INPUT SOUNDCARD=\"default\"",
-    "ALTER CALL 1001 SET_CAPTURE_MIC PORT=\"56127\"",
-    "ALTER CALL 1001 SET_OUTPUT SOUNDCARD=\"default\"  PORT=\"56126\"",
-};
+std::vector<std::string> Routing(const Call& call) {
+    return {"ALTER CALL 1001 SET_INPUT SOUNDCARD=\"default\"",
+            "ALTER CALL 1001 SET_CAPTURE_MIC PORT=\"" + call.connector.capturePort() + "\"",
+            "ALTER CALL 1001 SET_OUTPUT SOUNDCARD=\"default\"  PORT=\"" + call.connector.outputPort() + "\""};
+}
 
 std::vector<std::string> RoutingIn(const std::vector<std::string>& all) {
     std::vector<std::string> out;
@@ -87,7 +88,8 @@ TEST(CallAudio, TheCalleesVoiceArrivesWholeInOrderOnTheOutputPort) {
     Call call("hangup-after 2");
     ASSERT_TRUE(call.connector.CallNumber("+1777"));
     ASSERT_TRUE(WaitUntil([&] { return call.lastState == SkypeFinished; }, 15000));
-    EXPECT_EQ(RoutingIn(call.sim.Received()), kRouting);
+    EXPECT_EQ(RoutingIn(call.sim.Received()), Routing(call));
+    EXPECT_NE(call.connector.capturePort(), "0");
 
     std::lock_guard lock(call.mutex);
     const std::vector<std::int16_t> voice = Voice();
@@ -106,8 +108,9 @@ TEST(CallAudio, ADroppedConnectionReroutesTheCallOnce) {
     Call call("drop-output-at 0.4 hangup-after 2");
     ASSERT_TRUE(call.connector.CallNumber("+1777"));
     ASSERT_TRUE(WaitUntil([&] { return call.lastState == SkypeFinished; }, 15000));
-    std::vector<std::string> twice = kRouting;
-    twice.insert(twice.end(), kRouting.begin(), kRouting.end());
+    std::vector<std::string> twice = Routing(call);
+    const std::vector<std::string> once = twice;
+    twice.insert(twice.end(), once.begin(), once.end());
     EXPECT_EQ(RoutingIn(call.sim.Received()), twice);
 }
 

@@ -31,6 +31,9 @@ struct CallPath {
     // each line once in a row.
     std::vector<std::string> Call(const QStringList& arguments, int* exitCode = nullptr) {
         QProcess harness;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("ZORVAN_AUDIO_PORTS"), QStringLiteral("0,0"));  // any free ports
+        harness.setProcessEnvironment(environment);
         harness.start(QStringLiteral(CALL_HARNESS_BINARY), arguments);
         EXPECT_TRUE(WaitUntil([&] { return harness.state() == QProcess::NotRunning; }, 60000));
         if (exitCode != nullptr) *exitCode = harness.exitCode();
@@ -43,33 +46,33 @@ struct CallPath {
     }
 };
 
-std::vector<std::int16_t> WavSamples(const std::string& path) {
-    audio::WavFile wav;
-    if (!wav.Open(path)) return {};
-    std::string bytes(wav.dataSize(), '\0');
-    bytes.resize(wav.Read(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size()));
-    return test::Samples(bytes);
-}
+std::vector<std::int16_t> WavSamples(const std::string& path) { return test::ReadWav(path); }
 
 TEST(CallPath, APersonAnswersHearsTheGreetingAndTheCallEndsAfterIt) {
     CallPath path;
+    // The speech tool's own output, at its 22 050 Hz; sox makes the 16 kHz
+    // reference of what the callee should hear.
     const std::string greeting = path.dir / "greeting.wav";
-    ASSERT_TRUE(test::Run("espeak-ng -w '" + (path.dir / "speech.wav") +
+    const std::string reference = path.dir / "reference.wav";
+    ASSERT_TRUE(test::Run("espeak-ng -w '" + greeting +
                           "' 'Good morning. This is a message from the dialer, played into the call.' && sox -q '" +
-                          (path.dir / "speech.wav") + "' -r 16000 -c 1 -b 16 '" + greeting + "'"));
+                          greeting + "' -r 16000 -c 1 -b 16 '" + reference + "'"));
+    int rate = 0;
+    ASSERT_FALSE(test::ReadWav(greeting, &rate).empty());
+    ASSERT_EQ(rate, 22050);
     int exitCode = -1;
     const auto events = path.Call({"--number", "+15550001", "--greeting", QString::fromStdString(greeting)}, &exitCode);
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(events, (std::vector<std::string>{"ATTACHED", "DIALING", "CONNECTED", "GREETING_STARTED",
                                                 "GREETING_FINISHED", "ENDED 8"}));
-    const auto sent = WavSamples(greeting);
+    const auto sent = WavSamples(reference);
     const auto heard = WavSamples(path.dir / "heard-1001.wav");
     ASSERT_FALSE(sent.empty());
     ASSERT_GE(heard.size(), sent.size() * 9 / 10) << "the callee heard the greeting, not a part of it";
-    EXPECT_GE(test::PeakCorrelation(sent, heard, 1600), 0.95);
+    EXPECT_GE(test::PeakCorrelation(sent, heard, 1600), 0.9);
     // The routing: into the call from the greeting port, and back.
     const std::string log = test::ReadFile(path.sim.log());
-    const auto routed = log.find("<- ALTER CALL 1001 SET_INPUT SOUNDCARD=\"default\" PORT=\"56127\"");
+    const auto routed = log.find("<- ALTER CALL 1001 SET_INPUT SOUNDCARD=\"default\" PORT=\"");
     const auto restored = log.find("<- ALTER CALL 1001 SET_INPUT SOUNDCARD=\"default\"\n", routed);
     const auto hangup = log.find("<- alter call 1001 hangup", restored);
     EXPECT_NE(routed, std::string::npos);

@@ -40,6 +40,7 @@ std::vector<std::string> Environment(const std::string& home, const std::string&
     env.push_back("HOME=" + home);
     env.push_back("XDG_RUNTIME_DIR=" + runtime);
     env.push_back("QT_QPA_PLATFORM=offscreen");
+    env.push_back("ZORVAN_AUDIO_PORTS=0,0");  // any free ports, never the fixed ones
     return env;
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "audio/greeting/wav_file.h"
 #include "support/temp_dir.h"
 
 namespace zorvan::test {
@@ -19,6 +20,16 @@ std::vector<std::int16_t> Tone(int rate, int channels, double seconds, double hz
         }
     }
     return out;
+}
+
+std::vector<std::int16_t> ReadWav(const std::string& path, int* rate, int* channels) {
+    audio::WavFile wav;
+    if (!wav.Open(path)) return {};
+    if (rate != nullptr) *rate = static_cast<int>(wav.format().sampleRate);
+    if (channels != nullptr) *channels = wav.format().channels;
+    std::vector<std::int16_t> samples(wav.dataSize() / wav.frameBytes() * wav.format().channels);
+    samples.resize(wav.ReadFrames(samples.data(), wav.dataSize() / wav.frameBytes()) * wav.format().channels);
+    return samples;
 }
 
 void WriteWav(const std::string& path, const std::vector<std::int16_t>& samples, int rate, int channels,

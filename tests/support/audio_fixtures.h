@@ -14,6 +14,10 @@ std::vector<std::int16_t> Tone(int rate, int channels, double seconds, double hz
 void WriteWav(const std::string& path, const std::vector<std::int16_t>& samples, int rate, int channels,
               const std::string& tail = {});
 
+// The samples of a WAV file as the greeting player reads them (16-bit,
+// channels interleaved); empty when it cannot be read.
+std::vector<std::int16_t> ReadWav(const std::string& path, int* rate = nullptr, int* channels = nullptr);
+
 // Runs a shell command line; true when it exited with 0.
 bool Run(const std::string& commandLine);
 

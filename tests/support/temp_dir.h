@@ -1,5 +1,6 @@
 #pragma once
 
+#include <mutex>
 #include <string>
 
 #include "platform/prompts.h"
@@ -41,9 +42,13 @@ public:
 
     PromptAnswer messageBox(const std::string& caption, const std::string& text, PromptIcon icon,
                             PromptButtons buttons) override {
+        std::lock_guard lock(mutex_);  // worker threads ask too
         asked.push_back({caption, text, icon, buttons});
         return answer;
     }
+
+private:
+    std::mutex mutex_;
 };
 
 // Remembers what the program asked the desktop to open.

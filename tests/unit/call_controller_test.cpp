@@ -16,7 +16,6 @@
 #include "support/audio_fixtures.h"
 #include "support/fake_skype_transport.h"
 #include "support/temp_dir.h"
-#include "support/virtual_time.h"
 
 namespace zorvan {
 namespace {
@@ -324,6 +323,8 @@ TEST(CallController, AGreetingWaitsForTheClientOnTheGreetingPortWithinTwoSeconds
     const std::int64_t second = c.loop.now();
     ASSERT_TRUE(c.controller.PlayGreeting(c.dir / "greeting.wav", false));
     EXPECT_EQ(c.loop.now() - second, 300 + 100 + 2000 + 200);
+    // However far the player has got, stopping it does not wait on time.
+    EXPECT_TRUE(c.controller.StopGreeting());
 }
 
 TEST(CallController, StoppingAGreetingRestoresTheInputAndKeepsTheCall) {
@@ -334,16 +335,58 @@ TEST(CallController, StoppingAGreetingRestoresTheInputAndKeepsTheCall) {
     c.loop.settle();
     c.Sent();
     c.main.Take();
-    std::atomic<bool> stopped{false};
-    std::thread ui([&] { stopped = c.controller.StopGreeting(); });
-    test::StepUntil(c.loop, stopped);
-    ui.join();
+    const std::int64_t before = c.loop.now();
+    EXPECT_TRUE(c.controller.StopGreeting());
+    EXPECT_EQ(c.loop.now() - before, 300) << "only the routing's own pauses, none of the player's";
     EXPECT_EQ(c.controller.state(), StateGreetingDone);
     const Texts sent = c.Sent();
     EXPECT_TRUE(Controller::Has(sent, CallAudioRouter::InputToSoundCard("8")));
     EXPECT_FALSE(Controller::Has(sent, "alter call 8 hangup"));
     c.loop.advance(2000);
     EXPECT_TRUE(c.main.Take().empty()) << "a stopped greeting reports no end";
+}
+
+TEST(CallController, AGreetingStoppedTheMomentItStartsSendsNothingMore) {
+    Controller c;
+    test::WriteWav(c.dir / "long.wav", test::Tone(16000, 1, 3.0), 16000, 1);
+    c.Answered("9");
+    ASSERT_TRUE(c.controller.PlayGreeting(c.dir / "long.wav", false));
+    EXPECT_TRUE(c.controller.StopGreeting());
+    const std::size_t atStop = [&] {
+        std::lock_guard lock(c.sink.mutex);
+        return c.sink.bytes;
+    }();
+    EXPECT_LE(atStop, 102u * 320u) << "at most the first burst";
+    c.loop.advance(5000);
+    std::lock_guard lock(c.sink.mutex);
+    EXPECT_EQ(c.sink.bytes, atStop);
+}
+
+TEST(CallController, AGreetingThePlayerCannotPlayChangesNothing) {
+    Controller c;
+    c.Answered("12");
+    test::WriteFile(c.dir / "notes.txt", "not audio");
+    for (const std::string& path : {std::string(), c.dir / "notes.txt", c.dir / "missing.mp3"}) {
+        SCOPED_TRACE(path);
+        const std::int64_t before = c.loop.now();
+        EXPECT_FALSE(c.controller.PlayGreeting(path, true));
+        EXPECT_EQ(c.loop.now(), before) << "no pauses, nothing routed";
+        EXPECT_EQ(c.controller.state(), StateConnected);
+        EXPECT_FALSE(c.controller.hangUpAfterGreeting());
+        EXPECT_TRUE(c.Sent().empty());
+        EXPECT_TRUE(c.main.Take().empty());
+    }
+    ASSERT_EQ(c.prompts.asked.size(), 3u) << "each refusal is explained";
+    EXPECT_EQ(c.prompts.asked[0].text, "The greeting '' cannot be played.\nNo greeting file is chosen.");
+    EXPECT_NE(c.prompts.asked[1].text.find("not a WAV file"), std::string::npos);
+    // Nothing sticks: a playable greeting still plays.
+    test::WriteWav(c.dir / "ok.wav", test::Tone(16000, 1, 0.3), 16000, 1);
+    ASSERT_TRUE(c.controller.PlayGreeting(c.dir / "ok.wav", false));
+    c.loop.runPending();
+    const auto posted = c.main.Take();
+    ASSERT_FALSE(posted.empty());
+    EXPECT_EQ(posted.front(), um::UM_GREETING_STARTED);
+    EXPECT_TRUE(Controller::Has(c.Sent(), CallAudioRouter::InputFromPort("12", "56127")));
 }
 
 }  // namespace

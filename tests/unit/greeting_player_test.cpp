@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
-#include <thread>
 
 #include "audio/greeting/greeting_player.h"
 #include "audio/greeting/mp3_check.h"
@@ -13,7 +12,6 @@
 #include "support/audio_fixtures.h"
 #include "support/fake_skype_transport.h"
 #include "support/temp_dir.h"
-#include "support/virtual_time.h"
 
 namespace zorvan {
 namespace {
@@ -119,97 +117,136 @@ TEST(GreetingPlayer, AWavIsPacedIn102ChunkBurstsEvery994Ms) {
     EXPECT_EQ(p.Finished(), 1);
 }
 
-TEST(GreetingPlayer, StopDuringThePacingPauseReturnsWhenThePauseEndsAndPostsNothing) {
+TEST(GreetingPlayer, StopCutsThePacingPauseShortAndPostsNothing) {
     Playback p;
     test::WriteWav(p.dir / "long.wav", test::Tone(16000, 1, 3.0), 16000, 1);
     ASSERT_TRUE(p.player.Play(p.dir / "long.wav"));
     p.Run(300);
     ASSERT_EQ(p.sink.sends.size(), 102u);
-    std::atomic<bool> stopped{false};
-    std::atomic<std::int64_t> stoppedAt{-1};
-    std::thread ui([&] {
-        p.player.Stop();
-        stoppedAt = p.loop.now();
-        stopped = true;
-    });
-    // Time moves a millisecond at a time while the stop waits.
-    test::StepUntil(p.loop, stopped);
-    ui.join();
-    EXPECT_GE(stoppedAt, 994) << "the pause is not cut short";
-    EXPECT_LE(stoppedAt, 1000);
-    p.Run(2000);
-    EXPECT_EQ(p.sink.sends.size(), 102u) << "nothing goes out after the stop";
-    EXPECT_EQ(p.Finished(), 0);
+    // Stop from the UI thread returns without waiting for virtual time.
+    EXPECT_TRUE(p.player.Stop());
+    EXPECT_EQ(p.loop.now(), 300);
     EXPECT_FALSE(p.player.busy());
-    EXPECT_EQ(p.player.path(), "");
-}
-
-TEST(GreetingPlayer, A44kStereoWavIsReadIn1764ByteChunksLeftChannelResampledTo16k) {
-    Playback p;
-    const std::vector<std::int16_t> stereo = test::Tone(44100, 2, 0.5);
-    test::WriteWav(p.dir / "stereo.wav", stereo, 44100, 2);
-    ASSERT_TRUE(p.player.Play(p.dir / "stereo.wav"));
-    p.Run();
-    const std::size_t dataBytes = stereo.size() * 2;
-    ASSERT_EQ(p.sink.sends.size(), (dataBytes + 1763) / 1764) << "one send per 1764-byte read";
-    std::size_t total = 0;
-    for (std::size_t i = 5; i + 1 < p.sink.sends.size(); ++i) {
-        EXPECT_NEAR(static_cast<double>(p.sink.sends[i].bytes.size()), 320.0, 12.0) << "send " << i;
-    }
-    for (const Send& s : p.sink.sends) total += s.bytes.size();
-    EXPECT_NEAR(static_cast<double>(total / 2), 8000.0, 200.0);  // 0.5 s at 16 kHz, less the converter's delay
-
-    // The left channel (440 Hz), not the right (1320 Hz) or their sum.
-    const auto got = test::Samples(p.sink.All());
-    const auto left = test::Tone(16000, 1, 0.5);
-    EXPECT_GT(test::PeakCorrelation(left, got, 200), 0.95);
-    EXPECT_LT(test::PeakCorrelation(test::Tone(16000, 1, 0.5, 1320), got, 200), 0.2);
-}
-
-TEST(GreetingPlayer, An8kMonoMp3GoesThroughTheRingBufferIn320ByteChunks) {
-    Playback p;
-    test::WriteWav(p.dir / "tone.wav", test::Tone(8000, 1, 2.0), 8000, 1);
-    ASSERT_TRUE(test::MakeMp3(p.dir / "tone.wav", p.dir / "tone.mp3", "-m m -b 16"));
-    ASSERT_TRUE(p.player.Play(p.dir / "tone.mp3"));
-    p.Run();
-    EXPECT_TRUE(p.player.isMp3());
-    EXPECT_EQ(p.sink.sends.size(), 100u) << "the first burst";
-    p.Run(992);
-    p.Run(992);
-    p.Run(500);
-    EXPECT_EQ(p.Finished(), 1);
-    for (const Send& s : p.sink.sends) ASSERT_EQ(s.bytes.size(), 320u);
-    // Two seconds at 16 kHz and the encoder's delay and padding (up to three
-    // 72 ms frames at 8 kHz).
-    EXPECT_GE(p.sink.sends.size(), 200u);
-    EXPECT_LE(p.sink.sends.size(), 222u);
-    const auto got = test::Samples(p.sink.All());
-    EXPECT_GT(test::PeakCorrelation(test::Tone(16000, 1, 1.5), got, 3000), 0.9);
-}
-
-TEST(GreetingPlayer, FilesThatAreNotGreetingsAreRejectedWithTheEndMessage) {
-    Playback p;
-    // Under one second of MP3: checked, refused, the end after the pause.
-    test::WriteWav(p.dir / "short.wav", test::Tone(16000, 1, 0.5), 16000, 1);
-    ASSERT_TRUE(test::MakeMp3(p.dir / "short.wav", p.dir / "short.mp3", "-b 64"));
-    ASSERT_TRUE(p.player.Play(p.dir / "short.mp3"));
-    p.Run(499);
+    p.Run(3000);
+    EXPECT_EQ(p.sink.sends.size(), 102u) << "nothing more after the stop";
     EXPECT_EQ(p.Finished(), 0);
-    p.Run(1);
-    EXPECT_EQ(p.Finished(), 1);
-    EXPECT_TRUE(p.sink.sends.empty());
+}
 
-    // Neither WAV nor MP3: the end at once, and the player is not busy.
+TEST(GreetingPlayer, StopRightAfterPlayStopsBeforeAnythingIsSent) {
+    Playback p;
+    test::WriteWav(p.dir / "long.wav", test::Tone(16000, 1, 3.0), 16000, 1);
+    for (int round = 0; round < 20; ++round) {
+        p.sink.sends.clear();
+        ASSERT_TRUE(p.player.Play(p.dir / "long.wav"));
+        EXPECT_TRUE(p.player.busy()) << "busy from Play on";
+        EXPECT_TRUE(p.player.Stop());
+        const std::size_t atStop = p.sink.sends.size();
+        EXPECT_LE(atStop, 102u) << "at most the first burst went out";
+        p.Run(3000);
+        EXPECT_EQ(p.sink.sends.size(), atStop) << "nothing after the stop";
+    }
+    EXPECT_EQ(p.Finished(), 0);
+}
+
+TEST(GreetingPlayer, FilesThatAreNotGreetingsAreRefusedWithAMessageAndTheEnd) {
+    Playback p;
     test::WriteFile(p.dir / "notes.txt", "just some text, not audio at all");
     ASSERT_TRUE(p.player.Play(p.dir / "notes.txt"));
     p.Run();
-    EXPECT_EQ(p.Finished(), 2);
+    EXPECT_EQ(p.Finished(), 1);
     EXPECT_FALSE(p.player.busy());
     ASSERT_TRUE(p.player.Play(p.dir / "missing.wav"));
     p.Run();
-    EXPECT_EQ(p.Finished(), 3);
+    EXPECT_EQ(p.Finished(), 2);
     EXPECT_FALSE(p.player.Play(""));
     EXPECT_TRUE(p.sink.sends.empty());
+    ASSERT_EQ(p.prompts.asked.size(), 2u);
+    EXPECT_EQ(p.prompts.asked[0].caption, "Zorvan Dialer");
+    EXPECT_NE(p.prompts.asked[0].text.find("notes.txt' cannot be played"), std::string::npos);
+    EXPECT_NE(p.prompts.asked[0].text.find("not a WAV file"), std::string::npos);
+    EXPECT_NE(p.prompts.asked[1].text.find("No such file or directory"), std::string::npos);
+}
+
+// Plays a file to its end and returns what went out as samples.
+std::vector<std::int16_t> PlayAll(Playback& p, const std::string& path) {
+    p.sink.sends.clear();
+    EXPECT_TRUE(p.player.Play(path));
+    for (int i = 0; i < 10 && p.Finished() == 0; ++i) p.Run(1000);
+    p.player.Stop();
+    p.log.events.clear();
+    return test::Samples(p.sink.All());
+}
+
+// Every PCM layout a user's tools write: sox makes each tone (left 440 Hz,
+// right 1320 Hz) and, independently, the 16 kHz mono reference of its left
+// channel; what the player sends must be that reference.
+TEST(GreetingPlayer, EveryCommonWavFormatIsHeardAsItsLeftChannelAt16k) {
+    Playback p;
+    struct Encoding {
+        const char* name;
+        const char* soxOptions;
+    };
+    const Encoding encodings[] = {{"u8", "-e unsigned-integer -b 8"}, {"s16", "-e signed-integer -b 16"},
+                                  {"s24", "-e signed-integer -b 24"},  {"s32", "-e signed-integer -b 32"},
+                                  {"f32", "-e floating-point -b 32"},  {"alaw", "-e a-law -b 8"},
+                                  {"ulaw", "-e u-law -b 8"}};
+    for (const int rate : {8000, 11025, 16000, 22050, 44100, 48000}) {
+        for (const int channels : {1, 2}) {
+            for (const Encoding& e : encodings) {
+                const std::string name = std::string(e.name) + "-" + std::to_string(rate) + "-" +
+                                         std::to_string(channels);
+                SCOPED_TRACE(name);
+                const std::string file = p.dir / (name + ".wav");
+                const std::string reference = p.dir / (name + "-ref.wav");
+                ASSERT_TRUE(test::Run("sox -q -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) +
+                                      " " + e.soxOptions + " '" + file + "' synth 1.2 sine 440 sine 1320 vol 0.5" +
+                                      " && sox -q '" + file + "' -r 16000 -b 16 -e signed-integer '" + reference +
+                                      "' remix 1"));
+                const auto expected = test::ReadWav(reference);
+                const auto heard = PlayAll(p, file);
+                ASSERT_FALSE(expected.empty());
+                EXPECT_NEAR(static_cast<double>(heard.size()), static_cast<double>(expected.size()), 400.0);
+                EXPECT_GE(test::PeakCorrelation(expected, heard, 200), 0.95);
+            }
+        }
+    }
+    EXPECT_TRUE(p.prompts.asked.empty());
+}
+
+TEST(GreetingPlayer, WavFormatsItCannotPlayAreRefusedNeverPlayedAsNoise) {
+    Playback p;
+    const std::string tone = p.dir / "tone.wav";
+    ASSERT_TRUE(test::Run("sox -q -n -r 8000 -c 1 -b 16 '" + tone + "' synth 1 sine 440"));
+    struct Case {
+        std::string name;
+        std::string command;  // makes the file from tone.wav
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"adpcm.wav", "sox -q '" + tone + "' -e ima-adpcm '" + p.dir / "adpcm.wav" + "'", "compressed"},
+        {"three.wav", "sox -q -n -r 8000 -c 3 -b 16 '" + p.dir / "three.wav" + "' synth 1 sine 440", "3 channels"},
+        // The format chunk cut off after its first eight bytes.
+        {"short.wav",
+         "printf 'RIFF\\044\\000\\000\\000WAVEfmt \\010\\000\\000\\000\\001\\000\\001\\000"
+         "\\100\\037\\000\\000data\\000\\000\\000\\000' > '" + p.dir / "short.wav" + "'",
+         "damaged"},
+        {"nodata.wav", "head -c 36 '" + tone + "' > '" + p.dir / "nodata.wav" + "'", "no audio data"},
+    };
+    int ended = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(test::Run(c.command));
+        ASSERT_TRUE(p.player.Play(p.dir / c.name));
+        p.Run();
+        EXPECT_EQ(p.Finished(), ++ended) << "the player's end message";
+        EXPECT_FALSE(p.player.busy());
+        EXPECT_EQ(GreetingPlayer::Refusal(p.dir / c.name).empty(), false);
+        ASSERT_EQ(p.prompts.asked.size(), static_cast<std::size_t>(ended));
+        EXPECT_NE(p.prompts.asked.back().text.find(c.reason), std::string::npos) << p.prompts.asked.back().text;
+    }
+    EXPECT_TRUE(p.sink.sends.empty());
+    EXPECT_TRUE(GreetingPlayer::Refusal(tone).empty());
+    EXPECT_EQ(GreetingPlayer::Refusal(""), "No greeting file is chosen.");
 }
 
 TEST(GreetingPlayer, AnExtensionInCapitalsIsStillMp3AndPlayStopsTheRunningPlayback) {
@@ -220,13 +257,7 @@ TEST(GreetingPlayer, AnExtensionInCapitalsIsStillMp3AndPlayStopsTheRunningPlayba
     p.Run();
     ASSERT_EQ(p.sink.sends.size(), 102u);
     // Play while busy stops the WAV first (in its pause) without a message.
-    std::atomic<bool> done{false};
-    std::thread ui([&] {
-        p.player.Play(p.dir / "TONE.MP3");
-        done = true;
-    });
-    test::StepUntil(p.loop, done);
-    ui.join();
+    ASSERT_TRUE(p.player.Play(p.dir / "TONE.MP3"));
     p.Run();
     EXPECT_TRUE(p.player.isMp3());
     EXPECT_EQ(p.sink.sends.size(), 202u);

@@ -172,11 +172,8 @@ TEST(Vad, SpokenWordsAreSpeechAndThePausesAroundThemAreNot) {
     ASSERT_TRUE(test::Run("espeak-ng -v en-us -s 160 -w '" + (dir / "raw.wav") +
                           "' 'Hello, this is a test of the voice detector.' && sox -q '" + (dir / "raw.wav") +
                           "' -r 16000 -c 1 -b 16 '" + (dir / "speech.wav") + "' pad 1 2"));
-    WavFile wav;
-    ASSERT_TRUE(wav.Open(dir / "speech.wav"));
-    std::vector<std::uint8_t> bytes(wav.dataSize());
-    bytes.resize(wav.Read(bytes.data(), bytes.size()));
-    const auto samples = test::Samples(std::string(bytes.begin(), bytes.end()));
+    const auto samples = test::ReadWav(dir / "speech.wav");
+    ASSERT_FALSE(samples.empty());
     ChunkVad vad(ChunkFrames::Upsampled);
     std::vector<int> decisions;
     for (std::size_t at = 0; at + 160 <= samples.size(); at += 160) decisions.push_back(vad.Decide(samples.data() + at));

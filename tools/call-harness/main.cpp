@@ -156,15 +156,18 @@ int main(int argc, char** argv) {
             SkypeConnector::DestroyInstance();
         }
     } instances;
-    audio::AudioStreamServer& audio = audio::AudioStreamServer::Create(prompts);
+    audio::AudioStreamServer& audio =
+        audio::AudioStreamServer::Create(prompts, audio::AudioStreamServer::PortsFromEnvironment());
     audio.SetRerouteRequest([&router] { router.RequestReroute(); });
     if (!audio.OpenInputPort() || !audio.OpenOutputPort()) return 1;
+    const std::string greetingPort = std::to_string(audio.inputPort());
+    connector.SetAudioPorts(greetingPort, std::to_string(audio.outputPort()));
 
     CallController* controller = nullptr;
     Harness harness(options, controller);
     ScopedTarget main(loop, harness);
     CallControllerServices services{loop, connector, router, audio, prompts,
-                                    [&options] { return options.waitForAnswer; }};
+                                    [&options] { return options.waitForAnswer; }, greetingPort};
     services.greetingInputReady = [&audio] {
         int socket = -1;
         return audio.inputServer().FirstConnectedSocket(socket);

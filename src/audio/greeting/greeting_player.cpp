@@ -24,6 +24,8 @@ constexpr int kMp3Burst = 100;
 constexpr std::int64_t kMp3BurstMs = 992;
 constexpr std::int64_t kEndPauseMs = 500;
 
+constexpr char kMp3Refusal[] = "The file holds less than one second of MPEG audio, or none.";
+
 bool EndsWithMp3(const std::string& path) {
     if (path.size() < 4) return false;
     std::string tail = path.substr(path.size() - 4);
@@ -38,8 +40,8 @@ GreetingPlayer::GreetingPlayer(EventLoop& loop, InputPortSink& sink, Prompts& pr
 
 GreetingPlayer::~GreetingPlayer() {
     notifyOnEnd_ = false;
-    stopWav_ = stopMp3_ = true;
-    closing_.set();  // the pauses end at once when the player goes
+    stop_ = true;
+    wake_.set();  // the pauses end at once when the player goes
     if (thread_.joinable()) thread_.join();
 }
 
@@ -48,24 +50,43 @@ std::string GreetingPlayer::path() const {
     return path_;
 }
 
+std::string GreetingPlayer::Refusal(const std::string& path) {
+    if (path.empty()) return "No greeting file is chosen.";
+    if (EndsWithMp3(path)) {
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(path, error)) return "The file cannot be found.";
+        if (!CheckMp3(path, [](const Mp3TagError&) {}).playable) return kMp3Refusal;
+        return {};
+    }
+    WavFile wav;
+    return wav.Open(path) ? std::string() : wav.error();
+}
+
+void GreetingPlayer::ShowRefusal(const std::string& file, const std::string& why) {
+    prompts_.messageBox("Zorvan Dialer", "The greeting '" + file + "' cannot be played.\n" + why, PromptIcon::Error,
+                        PromptButtons::Ok);
+}
+
 bool GreetingPlayer::Play(const std::string& path) {
     if (busy_) Stop();
     if (path.empty()) return false;
-    // A thread that has not yet taken its file, or a playback that ended by
-    // itself: ended or collected here, without a message.
+    // A playback that ended by itself: collected here, without a message.
     if (thread_.joinable()) {
         notifyOnEnd_ = false;
-        stopWav_ = stopMp3_ = true;
+        stop_ = true;
+        wake_.set();
         thread_.join();
-        busy_ = false;
-        isMp3_ = false;
     }
     {
         std::lock_guard lock(pathMutex_);
         path_ = path;
     }
     notifyOnEnd_ = true;
-    stopWav_ = stopMp3_ = false;
+    stop_ = false;
+    wake_.reset();
+    // Busy from here on, so that a Stop at any moment after Play stops it.
+    isMp3_ = EndsWithMp3(path);
+    busy_ = true;
     thread_ = loop_.spawn([this] { PlaybackThread(); });
     return true;
 }
@@ -73,11 +94,8 @@ bool GreetingPlayer::Play(const std::string& path) {
 bool GreetingPlayer::Stop() {
     if (!busy_) return false;
     notifyOnEnd_ = false;
-    if (isMp3_) {
-        stopMp3_ = true;
-    } else {
-        stopWav_ = true;
-    }
+    stop_ = true;
+    wake_.set();  // a pacing pause ends at once; nothing more is sent
     if (thread_.joinable()) thread_.join();
     busy_ = false;
     isMp3_ = false;
@@ -88,18 +106,17 @@ bool GreetingPlayer::Stop() {
 
 void GreetingPlayer::PlaybackThread() {
     const std::string file = path();
-    if (EndsWithMp3(file)) {
-        isMp3_ = true;
-        busy_ = true;
-        PlayMp3();
-        if (!stopMp3_) loop_.sleep(kEndPauseMs, &closing_);  // a stopped playback ends at once
+    if (isMp3_) {
+        PlayMp3(file);
+        if (!stop_) loop_.sleep(kEndPauseMs, &wake_);
     } else {
         WavFile wav;
         if (wav.Open(file)) {
-            isMp3_ = false;
-            busy_ = true;
             PlayWav(wav);
-            if (!stopWav_) loop_.sleep(kEndPauseMs, &closing_);
+            if (!stop_) loop_.sleep(kEndPauseMs, &wake_);
+        } else {
+            busy_ = false;  // nothing played: the player is free at once
+            if (!stop_) ShowRefusal(file, wav.error());
         }
     }
     if (notifyOnEnd_ && notify_ != kNoTarget) loop_.post(notify_, Event{um::UM_GREETING_FINISHED, 0, 0});
@@ -107,26 +124,32 @@ void GreetingPlayer::PlaybackThread() {
 
 void GreetingPlayer::PlayWav(WavFile& wav) {
     const WavFormat format = wav.format();
-    const std::size_t chunk = format.averageBytesPerSecond / 100;
-    std::vector<std::int16_t> samples((chunk + 1) / 2);  // one read, taken as 16-bit samples
+    const std::size_t frameBytes = wav.frameBytes();
+    // Whole frames, 10 ms a read: chunk k holds frames floor(k r / 100) up
+    // to floor((k + 1) r / 100), so rates like 22 050 Hz keep their pace.
+    const std::uint64_t rate = format.sampleRate;
+    std::vector<std::int16_t> samples((rate / 100 + 1) * format.channels);
     std::uint64_t delivered = 0;
+    std::uint64_t chunkIndex = 0;
     int chunks = 0;
     std::uint64_t lastPercent = 0;
     std::int64_t mark = loop_.now();
-    while (!stopWav_) {
+    while (!stop_) {
         if (chunks == kWavBurst) {
             const std::int64_t rest = kWavBurstMs - (loop_.now() - mark);
-            if (rest > 0) loop_.sleep(rest, &closing_);
+            if (rest > 0) loop_.sleep(rest, &wake_);
             chunks = 0;
             mark = loop_.now();
-            if (stopWav_) break;  // stopped during the pause: nothing more goes out
+            if (stop_) break;  // stopped during the pause: nothing more goes out
         }
-        const std::size_t got = chunk == 0 ? 0 : wav.Read(reinterpret_cast<std::uint8_t*>(samples.data()), chunk);
+        const std::size_t frames = (chunkIndex + 1) * rate / 100 - chunkIndex * rate / 100;
+        ++chunkIndex;
+        const std::size_t got = wav.ReadFrames(samples.data(), frames);
         if (got == 0) break;
-        const auto& out = ToStreamFormat(samples.data(), got / 2, format.channels,
+        const auto& out = ToStreamFormat(samples.data(), got * format.channels, format.channels,
                                          static_cast<int>(format.sampleRate), wavResampler_, scratch_);
-        sink_.SendToInputPort(reinterpret_cast<const std::uint8_t*>(out.data()), out.size() * 2);
-        delivered += chunk;
+        if (!out.empty()) sink_.SendToInputPort(reinterpret_cast<const std::uint8_t*>(out.data()), out.size() * 2);
+        delivered += frames * frameBytes;  // a last short read counts whole
         ++chunks;
         if (wav.dataSize() == 0) continue;  // no percentage of nothing
         const std::uint64_t percent = delivered * 100 / wav.dataSize();
@@ -142,10 +165,11 @@ void GreetingPlayer::PlayWav(WavFile& wav) {
 }
 
 bool GreetingPlayer::SendMp3Chunk(const std::uint8_t* bytes) {
-    if (stopMp3_) return false;
+    if (stop_) return false;
     if (mp3Chunks_ == kMp3Burst) {
         const std::int64_t rest = kMp3BurstMs - (loop_.now() - mp3Mark_);
-        if (rest > 0) loop_.sleep(rest, &closing_);
+        if (rest > 0) loop_.sleep(rest, &wake_);
+        if (stop_) return false;
         mp3Chunks_ = 0;
         mp3Mark_ = loop_.now();
     }
@@ -164,34 +188,41 @@ void GreetingPlayer::SendMp3Block(const std::int16_t* samples, std::size_t count
         for (; at + kChunkBytes <= length; at += kChunkBytes) {
             if (!SendMp3Chunk(bytes + at)) return;
         }
-        if (!stopMp3_ && at < length) ring_.Write(bytes + at, length - at);
+        if (!stop_ && at < length) ring_.Write(bytes + at, length - at);
         return;
     }
     ring_.Write(bytes, length);  // a block that does not fit is lost
     const std::size_t whole = ring_.length() / kChunkBytes;
     std::uint8_t chunk[kChunkBytes];
     for (std::size_t i = 0; i < whole; ++i) {
-        if (stopMp3_) return;
+        if (stop_) return;
         if (!ring_.Read(chunk, kChunkBytes)) return;
         if (!SendMp3Chunk(chunk)) return;
     }
 }
 
-void GreetingPlayer::PlayMp3() {
-    const std::string file = path();
+void GreetingPlayer::PlayMp3(const std::string& file) {
     std::error_code error;
-    if (!std::filesystem::is_regular_file(file, error)) return;
+    if (!std::filesystem::is_regular_file(file, error)) {
+        busy_ = false;
+        ShowRefusal(file, "The file cannot be found.");
+        return;
+    }
     const Mp3Info info = CheckMp3(file, [&](const Mp3TagError& tagError) {
         prompts_.messageBox("MPAFile Error", Mp3TagErrorText(file, tagError), PromptIcon::Error, PromptButtons::Ok);
     });
-    if (!info.playable) return;
+    if (!info.playable) {
+        busy_ = false;
+        ShowRefusal(file, kMp3Refusal);
+        return;
+    }
 
     std::FILE* in = std::fopen(file.c_str(), "rb");
     if (in == nullptr) return;
     auto decoder = std::make_unique<Mp3Decoder>();
     mp3Chunks_ = 0;
     mp3Mark_ = loop_.now();
-    while (!stopMp3_) {
+    while (!stop_) {
         const Mp3Decoder::Result result = decoder->Decode();
         if (result == Mp3Decoder::kNeedInput) {
             const std::size_t got = std::fread(decoder->inputSpace(), 1, decoder->inputWanted(), in);

@@ -34,10 +34,16 @@ public:
     GreetingPlayer(const GreetingPlayer&) = delete;
     GreetingPlayer& operator=(const GreetingPlayer&) = delete;
 
-    // UI thread. Play stops a running playback first (without a message).
+    // UI thread. Play stops a running playback first (without a message);
+    // false only for an empty path. A file it cannot play is refused on the
+    // playback thread with a message, and the end is reported as usual.
     bool Play(const std::string& path);
-    // Waits for the playback thread (within one pacing sleep); posts nothing.
+    // Ends the playback at any moment after Play: a pacing pause is cut
+    // short, nothing more is sent and nothing is posted.
     bool Stop();
+    // Why a greeting file cannot be played; empty when it can. Shows nothing.
+    static std::string Refusal(const std::string& path);
+    void ShowRefusal(const std::string& file, const std::string& why);
 
     bool busy() const { return busy_; }
     bool isMp3() const { return isMp3_; }
@@ -47,7 +53,7 @@ public:
 private:
     void PlaybackThread();
     void PlayWav(WavFile& wav);
-    void PlayMp3();
+    void PlayMp3(const std::string& file);
     void SendMp3Block(const std::int16_t* samples, std::size_t count, int channels, int rate);
     bool SendMp3Chunk(const std::uint8_t* bytes);
 
@@ -61,9 +67,8 @@ private:
     std::atomic<bool> busy_{false};
     std::atomic<bool> isMp3_{false};
     std::atomic<bool> notifyOnEnd_{false};
-    std::atomic<bool> stopWav_{false};
-    std::atomic<bool> stopMp3_{false};
-    WaitEvent closing_;
+    std::atomic<bool> stop_{false};
+    WaitEvent wake_;  // cuts the pauses short at Stop and at destruction
     std::thread thread_;
 
     Resampler wavResampler_;

@@ -1,9 +1,12 @@
 #include "audio/record/call_recorder.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "audio/stream_format.h"
 #include "platform/event_loop.h"
+#include "platform/prompts.h"
+#include "platform/um_events.h"
 
 namespace zorvan::audio {
 
@@ -31,7 +34,7 @@ void CallRecorder::Side::Clear() {
     queue.clear();
 }
 
-CallRecorder::CallRecorder(EventLoop& loop, Prompts& prompts) : loop_(loop), mp3_(prompts) {}
+CallRecorder::CallRecorder(EventLoop& loop, Prompts& prompts) : loop_(loop), prompts_(prompts), mp3_(prompts) {}
 
 CallRecorder::~CallRecorder() { Stop(); }
 
@@ -45,6 +48,7 @@ bool CallRecorder::StartWith(IWriteToFile& writer) {
     if (active_) return false;
     if (writerThread_.joinable()) writerThread_.join();
     writer_ = &writer;
+    failed_ = false;
     active_ = true;
     writerDone_ = false;
     writerThread_ = loop_.spawn([this] { WriterThread(); });
@@ -59,13 +63,16 @@ void CallRecorder::Stop() {
     // A chunk that came in while recording ended belongs to no recording.
     input_.Clear();
     output_.Clear();
-    if (writer_ != nullptr) writer_->Close();
+    if (writer_ != nullptr && !writer_->Close() && !failed_) {
+        failed_ = true;
+        ReportFailure(writer_->lastError());
+    }
     writer_ = nullptr;
 }
 
 bool CallRecorder::Push(Side& side, const CBuffer& chunk) {
     if (chunk.size != static_cast<std::int32_t>(kChunkBytes) || chunk.data == nullptr) return false;
-    if (!active_) return true;
+    if (!active_ || failed_) return true;
     std::lock_guard guard(side.lock);
     CBuffer* buffer = side.pool.Acquire();
     if (buffer == nullptr) return false;  // out of memory: the chunk is dropped
@@ -112,17 +119,37 @@ void CallRecorder::WriterThread() {
                     const auto sample = static_cast<std::int16_t>(sum);
                     std::memcpy(mixed + 2 * i, &sample, 2);
                 }
-                writer_->Write(mix);
+                Write(mix);
             }
         } else if (in != nullptr) {
-            writer_->Write(*in);
+            Write(*in);
         } else if (out != nullptr) {
-            writer_->Write(*out);
+            Write(*out);
         }
         if (in != nullptr) input_.Give(in);
         if (out != nullptr) output_.Give(out);
+        if (failed_) break;
+    }
+    if (failed_) {
+        input_.Clear();
+        output_.Clear();
     }
     writerDone_ = true;
+}
+
+bool CallRecorder::Write(const CBuffer& chunk) {
+    if (writer_->Write(chunk)) return true;
+    // A file that cannot take more (a full disk, a size limit) is not
+    // written to again: the user is told once, the call goes on.
+    failed_ = true;
+    ReportFailure(writer_->lastError());
+    return false;
+}
+
+void CallRecorder::ReportFailure(int error) {
+    prompts_.messageBox("Zorvan Create Mp3 File Failed!", std::strerror(error != 0 ? error : EIO), PromptIcon::Error,
+                        PromptButtons::Ok);
+    if (notify_ != kNoTarget) loop_.post(notify_, Event{um::UM_STOP_RECORDING, 0, 0});
 }
 
 }  // namespace zorvan::audio

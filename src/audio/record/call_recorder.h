@@ -9,6 +9,7 @@
 #include "audio/audio_stream_server.h"
 #include "audio/buffer.h"
 #include "audio/record/mp3_file.h"
+#include "platform/event.h"
 
 namespace zorvan {
 class EventLoop;
@@ -39,7 +40,11 @@ public:
     bool PushInput(const CBuffer& chunk) override;
     bool PushOutput(const CBuffer& chunk) override;
 
+    // Where UM_STOP_RECORDING goes when the file's writes start failing.
+    void SetNotifyWindow(TargetId target) { notify_ = target; }
     bool active() const { return active_; }
+    // The writes failed (a full disk): the rest of the call is not recorded.
+    bool failed() const { return failed_; }
     const CMp3File& mp3() const { return mp3_; }
     std::size_t queued() const;
     const BufferPool& inputPool() const { return input_.pool; }
@@ -58,14 +63,19 @@ private:
 
     bool Push(Side& side, const CBuffer& chunk);
     void WriterThread();
+    bool Write(const CBuffer& chunk);
+    void ReportFailure(int error);
 
     EventLoop& loop_;
+    Prompts& prompts_;
+    TargetId notify_ = kNoTarget;
     CMp3File mp3_;
     IWriteToFile* writer_ = nullptr;
     Side input_;
     Side output_;
     std::atomic<bool> active_{false};
     std::atomic<bool> writerDone_{true};
+    std::atomic<bool> failed_{false};
     std::thread writerThread_;
 };
 

@@ -41,6 +41,7 @@ bool CMp3File::Open(const std::string& fileName) {
         Fail(ENAMETOOLONG);
         return false;
     }
+    error_ = 0;
     file_ = std::fopen(fileName.c_str(), "wb");
     if (file_ == nullptr) {
         Fail(errno);
@@ -86,27 +87,42 @@ bool CMp3File::Write(const CBuffer& buffer) {
     std::memcpy(pcm, buffer.data, static_cast<std::size_t>(samples) * 2);
     const int produced = lame_encode_buffer(stream_, pcm, pcm, samples, outputBuffer_.data(),
                                             static_cast<int>(outputBuffer_.size()));
-    if (produced < 0) return false;
-    return std::fwrite(outputBuffer_.data(), 1, static_cast<std::size_t>(produced), file_) ==
-           static_cast<std::size_t>(produced);
+    if (produced < 0) {
+        error_ = EIO;
+        return false;
+    }
+    return Put(outputBuffer_.data(), static_cast<std::size_t>(produced));
+}
+
+bool CMp3File::Put(const unsigned char* bytes, std::size_t n) {
+    errno = 0;
+    if (std::fwrite(bytes, 1, n, file_) == n) return true;
+    error_ = errno != 0 ? errno : EIO;  // a full disk, a file size limit
+    return false;
 }
 
 bool CMp3File::Close() {
     if (closed_) return true;
     flushBytes_ = lame_encode_flush(stream_, outputBuffer_.data(), static_cast<int>(outputBuffer_.size()));
-    if (flushBytes_ > 0) std::fwrite(outputBuffer_.data(), 1, static_cast<std::size_t>(flushBytes_), file_);
+    bool ok = flushBytes_ <= 0 || Put(outputBuffer_.data(), static_cast<std::size_t>(flushBytes_));
     encoderDelay_ = lame_get_encoder_delay(stream_);
     encoderPadding_ = lame_get_encoder_padding(stream_);
     lame_close(stream_);
     stream_ = nullptr;
-    std::fflush(file_);
+    if (std::fflush(file_) != 0 && ok) {
+        error_ = errno;
+        ok = false;
+    }
     ::fsync(fileno(file_));
-    std::fclose(file_);
+    if (std::fclose(file_) != 0 && ok) {
+        error_ = errno;
+        ok = false;
+    }
     file_ = nullptr;
     outputBuffer_.clear();
     outputBuffer_.shrink_to_fit();
     closed_ = true;
-    return true;
+    return ok;
 }
 
 }  // namespace zorvan::audio

@@ -20,6 +20,8 @@ public:
     virtual bool Write(const CBuffer& buffer) = 0;  // 16-bit mono samples
     virtual bool Close() = 0;
     virtual ~IWriteToFile() = default;
+    // The system's error number of the last failed Write or Close.
+    virtual int lastError() const { return 0; }
 };
 
 // A recording as MP3: MPEG-1 Layer III, 32 kHz, mono, 64 kbit/s constant,
@@ -36,7 +38,9 @@ public:
     // reported in a message box with the system's message.
     bool Open(const std::string& fileName);
     bool Write(const CBuffer& buffer) override;
+    // False when the encoder's last frames or the file could not be written.
     bool Close() override;
+    int lastError() const override { return error_; }
     bool closed() const { return closed_; }
     // What the encoder added to the last file it closed, in output samples:
     // its fixed delay at the start and the padding to the last whole frame.
@@ -45,6 +49,7 @@ public:
 
 private:
     void Fail(int error);
+    bool Put(const unsigned char* bytes, std::size_t n);
 
     Prompts& prompts_;
     std::FILE* file_ = nullptr;
@@ -54,6 +59,7 @@ private:
     int encoderDelay_ = 0;
     int encoderPadding_ = 0;
     bool closed_ = true;
+    int error_ = 0;
 };
 
 }  // namespace zorvan::audio
