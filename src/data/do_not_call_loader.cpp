@@ -12,6 +12,9 @@ struct FileSignature {
     bool exists = false;
     off_t size = 0;
     std::int64_t mtimeNs = 0;
+    // Any write or time change moves the change time, and nothing can set it
+    // back: a same-size edit whose modification time was restored is seen.
+    std::int64_t ctimeNs = 0;
     ino_t inode = 0;
     bool operator==(const FileSignature&) const = default;
 };
@@ -19,8 +22,8 @@ struct FileSignature {
 FileSignature SignatureOf(const std::string& path) {
     struct stat st {};
     if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
-    return {true, st.st_size, static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
-            st.st_ino};
+    const auto ns = [](const timespec& t) { return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; };
+    return {true, st.st_size, ns(st.st_mtim), ns(st.st_ctim), st.st_ino};
 }
 
 }  // namespace

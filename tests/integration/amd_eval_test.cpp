@@ -20,6 +20,12 @@ std::string Output(const std::string& command) {
     return out;
 }
 
+// A whole field of milliseconds; -1 when it is not a plain number.
+int Millis(const std::string& field) {
+    if (field.empty() || field.find_first_not_of("0123456789") != std::string::npos) return -1;
+    return std::stoi(field);
+}
+
 TEST(AmdEval, JudgesAPersonAndAMachineAndScoresThem) {
     test::TempDir dir;
     const std::string person = dir / "human-hello.wav";
@@ -44,16 +50,35 @@ TEST(AmdEval, JudgesAPersonAndAMachineAndScoresThem) {
         rows.push_back(fields);
     }
     ASSERT_EQ(rows.size(), 3u) << out;
-    EXPECT_EQ(rows[0], (std::vector<std::string>{person, "human", rows[0][2], "-"}));
-    EXPECT_LE(std::stoi(rows[0][2]), 3000);
-    EXPECT_GE(std::stoi(rows[0][2]), 1000) << "no verdict before a second of silence";
-    ASSERT_EQ(rows[1].size(), 4u);
+    ASSERT_EQ(rows[0].size(), 4u) << out;
+    EXPECT_EQ(rows[0][0], person);
+    EXPECT_EQ(rows[0][1], "human");
+    EXPECT_EQ(rows[0][3], "-") << "no greeting-end cue for a person";
+    // Where the person stops speaking, measured on the speech itself: the
+    // 0.4 s of line, then espeak's "Hello?" less its trailing silence.
+    ASSERT_TRUE(test::Run("sox -q '" + (dir / "p.wav") + "' '" + (dir / "spoken.wav") +
+                          "' reverse silence 1 0.02 1% reverse"));
+    const double spokenSeconds = std::stod(Output("soxi -D '" + (dir / "spoken.wav") + "'"));
+    ASSERT_GT(spokenSeconds, 0.1);
+    const int speechEndMs = 400 + static_cast<int>(spokenSeconds * 1000);
+    const int personMs = Millis(rows[0][2]);
+    EXPECT_EQ(personMs % 10, 0) << "verdicts come at the end of a 10 ms chunk";
+    // Never before the 80 chunks of grace and a second of silent chunks;
+    // and a second of silence after the speech, plus the detector's hang-over
+    // of at most a few tenths, is enough.
+    EXPECT_GE(personMs, 1800);
+    EXPECT_GE(personMs, speechEndMs + 1000 - 100) << "speech ends at " << speechEndMs << " ms";
+    EXPECT_LE(personMs, speechEndMs + 1000 + 400) << "speech ends at " << speechEndMs << " ms";
+
+    ASSERT_EQ(rows[1].size(), 4u) << out;
+    EXPECT_EQ(rows[1][0], machine);
     EXPECT_EQ(rows[1][1], "machine");
     EXPECT_EQ(rows[1][2], "3000") << "the machine verdict comes when the window closes";
-    EXPECT_GT(std::stoi(rows[1][3]), 3000) << "the greeting-end cue after the verdict";
-    EXPECT_EQ(rows[2][0], "summary");
-    EXPECT_EQ(rows[2][1], "files=2");
-    EXPECT_EQ(rows[2][3], "accuracy=1.000");
+    EXPECT_GT(Millis(rows[1][3]), 3000) << "the greeting-end cue after the verdict";
+
+    EXPECT_EQ(rows[2], (std::vector<std::string>{"summary", "files=2", "correct=2", "accuracy=1.000",
+                                                 "mean_verdict_ms=" + std::to_string((personMs + 3000 + 1) / 2)}))
+        << out;
 
     // Bad input: a clear message and a failing exit code.
     test::WriteFile(dir / "x.wav", "not audio");

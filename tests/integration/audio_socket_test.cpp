@@ -3,12 +3,15 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -66,6 +69,16 @@ std::vector<std::uint8_t> Pattern(std::size_t n, int seed) {
     return v;
 }
 
+// Waits, at most five seconds, until `bytes` bytes wait unread in the socket.
+bool WaitForUnread(int fd, int bytes) {
+    for (int i = 0; i < 5000; ++i) {
+        int unread = 0;
+        if (::ioctl(fd, FIONREAD, &unread) == 0 && unread >= bytes) return true;
+        std::this_thread::sleep_for(1ms);
+    }
+    return false;
+}
+
 // Polls until something with bytes (or a close) arrives.
 EventSocketServer::PollResult PollUntil(EventSocketServer& server, std::uint8_t* buffer, int events) {
     EventSocketServer::PollResult r;
@@ -98,7 +111,9 @@ TEST(EventSocketServer, ListensAcceptsReadsAndReportsTheLastClientLeaving) {
 
     // A reader that fell behind gets at most 1022 bytes a read.
     WriteAll(client, Pattern(2000, 2));
-    std::this_thread::sleep_for(50ms);
+    int accepted = -1;
+    ASSERT_TRUE(server.FirstConnectedSocket(accepted));
+    ASSERT_TRUE(WaitForUnread(accepted, 2000)) << "all 2000 bytes wait in the socket before the read";
     r = PollUntil(server, buffer, netev::kRead);
     EXPECT_EQ(r.bytesReceived, 1022u);
     r = PollUntil(server, buffer, netev::kRead);
@@ -127,7 +142,10 @@ TEST(EventSocketServer, ASendWhileOneIsPendingIsRefusedAndTheNextGoesOutAfterThe
     EXPECT_EQ(server.Send(socket, chunk.data(), chunk.size()), sockerr::kIoPending);
     EXPECT_EQ(server.Send(12345, chunk.data(), chunk.size()), sockerr::kInvalidParameter);
 
-    // The client drains everything while the server flushes on write events.
+    // The client drains everything while the server flushes on write events;
+    // a flush that stalls ends its reads after ten seconds.
+    const timeval limit{10, 0};
+    ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     std::atomic<std::size_t> received{0};
     std::thread reader([&] {
         std::vector<std::uint8_t> in(65536);
@@ -185,6 +203,14 @@ struct Recorder final : ChunkRecorder {
         std::lock_guard lock(mutex);
         return output.size();
     }
+    std::vector<std::vector<std::uint8_t>> Output() {
+        std::lock_guard lock(mutex);
+        return output;
+    }
+    bool Recorded(const std::vector<std::uint8_t>& chunk) {
+        std::lock_guard lock(mutex);
+        return std::find(output.begin(), output.end(), chunk) != output.end();
+    }
 };
 
 bool Eventually(const std::function<bool()>& done) {
@@ -197,6 +223,8 @@ TEST(AudioStreamServer, StreamThreadsChunkDetectAndAskForReRouting) {
     AudioStreamServer server(prompts, {0, 0});
     Recorder recorder;
     std::atomic<int> detectorSteps{0}, reroutes{0};
+    std::atomic<std::size_t> read{0};  // bytes through the output port's reads
+    server.SetOutputTap([&](const std::uint8_t*, std::size_t bytes) { read += bytes; });
     server.SetRecorder(&recorder);
     server.SetDetectorStep([&](const std::uint8_t*) { ++detectorSteps; });
     server.SetRerouteRequest([&] { ++reroutes; });
@@ -213,15 +241,34 @@ TEST(AudioStreamServer, StreamThreadsChunkDetectAndAskForReRouting) {
     WriteAll(voice, Pattern(640, 6));
     ASSERT_TRUE(Eventually([&] { return recorder.Outputs() == 2; }));
     const auto sent = Pattern(640, 6);
-    EXPECT_EQ(recorder.output[0], std::vector<std::uint8_t>(sent.begin(), sent.begin() + 320));
-    EXPECT_EQ(recorder.output[1], std::vector<std::uint8_t>(sent.begin() + 320, sent.end()));
+    EXPECT_EQ(recorder.Output()[0], std::vector<std::uint8_t>(sent.begin(), sent.begin() + 320));
+    EXPECT_EQ(recorder.Output()[1], std::vector<std::uint8_t>(sent.begin() + 320, sent.end()));
+
+    // A read that is not whole chunks is not recorded: the next chunk
+    // recorded is the one sent after it (sent once the 500 bytes were read,
+    // so the two arrive as two reads).
+    std::size_t total = read;
     WriteAll(voice, Pattern(500, 7));
-    std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(recorder.Outputs(), 2u) << "a read that is not whole chunks is not recorded";
+    ASSERT_TRUE(Eventually([&] { return read == total + 500; }));
+    total += 500;
+    WriteAll(voice, Pattern(320, 11));
+    ASSERT_TRUE(Eventually([&] { return recorder.Outputs() >= 3; }));
+    EXPECT_EQ(recorder.Outputs(), 3u);
+    EXPECT_EQ(recorder.Output()[2], Pattern(320, 11)) << "a read that is not whole chunks is not recorded";
+    total += 320;
+
+    // Stopped, a chunk is read and not recorded. A later read ends the
+    // handling of that one before recording starts again.
     server.SetRecordingState(RecStopped);
     WriteAll(voice, Pattern(320, 8));
-    std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(recorder.Outputs(), 2u);
+    ASSERT_TRUE(Eventually([&] { return read == total + 320; }));
+    WriteAll(voice, Pattern(320, 12));
+    ASSERT_TRUE(Eventually([&] { return read == total + 640; }));
+    server.SetRecordingState(RecRecording);
+    WriteAll(voice, Pattern(320, 13));
+    ASSERT_TRUE(Eventually([&] { return recorder.Recorded(Pattern(320, 13)); })) << "recording again";
+    EXPECT_FALSE(recorder.Recorded(Pattern(320, 8))) << "a chunk read while stopped is not recorded";
+    server.SetRecordingState(RecStopped);
 
     ::close(voice);
     ASSERT_TRUE(Eventually([&] { return reroutes == 1; }));
@@ -240,11 +287,24 @@ TEST(AudioStreamServer, StreamThreadsChunkDetectAndAskForReRouting) {
     ::close(silent);
 }
 
+// A port the system has just handed out and taken back, to configure as the
+// program's fixed ports are configured.
+std::uint16_t FreePort() {
+    EventSocketServer probe;
+    if (probe.Listen(Loopback(), 0) != 0) return 0;
+    const std::uint16_t port = probe.localPort();
+    probe.CloseAll();
+    return port;
+}
+
 TEST(AudioStreamServer, GreetingAudioGoesToTheFirstClientAndAReOpenReplacesTheThread) {
     test::FakePrompts prompts;
-    AudioStreamServer server(prompts, {0, 0});
+    const std::uint16_t configured = FreePort();
+    ASSERT_NE(configured, 0);
+    AudioStreamServer server(prompts, {configured, 0});
     EXPECT_FALSE(server.SendToInputPort(Pattern(320, 1).data(), 320)) << "no client yet";
     ASSERT_TRUE(server.OpenInputPort());
+    ASSERT_EQ(server.inputPort(), configured);
     const int first = Connect(server.inputPort());
     ASSERT_TRUE(Eventually([&] { return server.inputServer().count() == 2; }));
     const int second = Connect(server.inputPort());
@@ -254,10 +314,12 @@ TEST(AudioStreamServer, GreetingAudioGoesToTheFirstClientAndAReOpenReplacesTheTh
     ASSERT_EQ(::recv(first, got.data(), got.size(), MSG_WAITALL), 320);
     EXPECT_EQ(got, Pattern(320, 9));
 
-    // Re-opening while the old thread waits in its poll: it ends, a new one serves.
-    const std::uint16_t before = server.inputPort();
-    static_cast<void>(before);
+    // Re-opening while the old thread waits in its poll: it ends, a new one
+    // serves, on the configured port again, although the connections the
+    // server has just closed still hold that port.
     ASSERT_TRUE(server.OpenInputPort());
+    EXPECT_TRUE(prompts.asked.empty());
+    EXPECT_EQ(server.inputPort(), configured);
     EXPECT_EQ(server.inputServer().count(), 1);
     EXPECT_EQ(::recv(first, got.data(), got.size(), 0), 0) << "the old clients were closed";
     const int third = Connect(server.inputPort());

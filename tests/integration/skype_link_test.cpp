@@ -4,8 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusVirtualObject>
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 
 #include "platform/qt/dbus_skype_transport.h"
@@ -32,7 +37,10 @@ public:
     RecordingTransport(SkypeTransport& inner, EventLoop& loop) : inner_(inner), loop_(loop) {}
     bool Open(SkypeTransportListener& l) override { return inner_.Open(l); }
     void Close() override { inner_.Close(); }
-    void BroadcastDiscover() override { inner_.BroadcastDiscover(); }
+    void BroadcastDiscover() override {
+        ++discovers_;
+        inner_.BroadcastDiscover();
+    }
     bool CopyData(const std::string& peer, std::string_view bytes) override {
         {
             std::lock_guard lock(mutex_);
@@ -44,12 +52,14 @@ public:
         std::lock_guard lock(mutex_);
         return sent_;
     }
+    int discovers() const { return discovers_; }
 
 private:
     SkypeTransport& inner_;
     EventLoop& loop_;
     mutable std::mutex mutex_;
     std::vector<std::pair<std::string, std::int64_t>> sent_;
+    std::atomic<int> discovers_{0};
 };
 
 struct Seen {
@@ -222,6 +232,99 @@ TEST(SkypeLink, LossIsReportedTwentySecondsAfterTheLastPingAndARestartReattaches
     ASSERT_TRUE(WaitUntil([&] { return dialer.Saw(um::UM_SKYPE_USER_HANDLE); }, 10000));
     EXPECT_TRUE(dialer.Saw(um::UM_SKYPE_LINK_OPENED));
     EXPECT_TRUE(dialer.connector.linkOpen());
+}
+
+// Another participant on the bus, in this process: its own connection, with
+// the Desktop API object, whose CopyData keeps every text it is given.
+class BusPeer final : public QDBusVirtualObject {
+public:
+    explicit BusPeer(const QString& name)
+        : name_(name), bus_(QDBusConnection::connectToBus(QDBusConnection::SessionBus, name)) {
+        EXPECT_TRUE(bus_.isConnected());
+        EXPECT_TRUE(bus_.registerVirtualObject(QString::fromLatin1(DBusSkypeTransport::kPath), this));
+    }
+    ~BusPeer() override {
+        bus_.unregisterObject(QString::fromLatin1(DBusSkypeTransport::kPath));
+        QDBusConnection::disconnectFromBus(name_);
+    }
+    bool TakeSkypeName() { return bus_.registerService(QString::fromLatin1(DBusSkypeTransport::kService)); }
+    // Broadcasts ApiAvailable, as the Skype client does when it starts.
+    void Announce() {
+        bus_.send(QDBusMessage::createSignal(QString::fromLatin1(DBusSkypeTransport::kPath),
+                                             QString::fromLatin1(DBusSkypeTransport::kInterface),
+                                             QStringLiteral("ApiAvailable")));
+    }
+    // Calls Attach(status) on `to` and waits for its answer, which comes
+    // once the callee has handled the call (and so everything this
+    // connection sent it before).
+    bool Attach(const QString& to, uint status) {
+        QDBusMessage call = QDBusMessage::createMethodCall(to, QString::fromLatin1(DBusSkypeTransport::kPath),
+                                                           QString::fromLatin1(DBusSkypeTransport::kInterface),
+                                                           QStringLiteral("Attach"));
+        call << status;
+        const QDBusPendingCall pending = bus_.asyncCall(call);
+        if (!WaitUntil([&] { return pending.isFinished(); }, 10000)) return false;
+        EXPECT_FALSE(pending.isError()) << pending.error().message().toStdString();
+        return !pending.isError();
+    }
+    Texts Received() const {
+        std::lock_guard lock(mutex_);
+        return received_;
+    }
+
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        if (message.member() != QStringLiteral("CopyData") || message.arguments().isEmpty()) return false;
+        const QByteArray bytes = message.arguments().constFirst().toByteArray();
+        {
+            std::lock_guard lock(mutex_);
+            received_.emplace_back(bytes.constData(), static_cast<std::size_t>(std::max<qsizetype>(bytes.size() - 1, 0)));
+        }
+        connection.send(message.createReply(true));
+        return true;
+    }
+
+private:
+    QString name_;
+    QDBusConnection bus_;
+    mutable std::mutex mutex_;
+    Texts received_;
+};
+
+// The Skype client's address is whoever owns com.Skype.API: an attach or an
+// announcement from any other connection changes nothing.
+TEST(SkypeLink, OnlyTheOwnerOfTheSkypeNameAttachesTheDialerOrAnnouncesItself) {
+    ASSERT_FALSE(SkypeOnBus());
+    Dialer dialer;
+    ASSERT_TRUE(dialer.connector.Attach(dialer.target.id()));
+    EXPECT_EQ(dialer.transport.discovers(), 1);
+    const QString dialerAddress = QDBusConnection::sessionBus().baseService();
+
+    BusPeer intruder(QStringLiteral("intruder"));
+    intruder.Announce();
+    ASSERT_TRUE(intruder.Attach(dialerAddress, 0));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(dialer.connector.linkOpen()) << "attached by a connection that does not own the name";
+    EXPECT_EQ(dialer.transport.discovers(), 1) << "an announcement from a connection without the name";
+    EXPECT_FALSE(dialer.Saw(um::UM_SKYPE_LINK_OPENED));
+    EXPECT_FALSE(dialer.Saw(um::UM_SKYPE_ATTACHED));
+
+    // The same two steps from the owner of the name.
+    BusPeer owner(QStringLiteral("owner"));
+    ASSERT_TRUE(owner.TakeSkypeName());
+    owner.Announce();
+    ASSERT_TRUE(owner.Attach(dialerAddress, 0));
+    EXPECT_EQ(dialer.transport.discovers(), 2) << "the owner's announcement starts a discover";
+    EXPECT_TRUE(dialer.connector.linkOpen());
+    ASSERT_TRUE(WaitUntil([&] { return dialer.Saw(um::UM_SKYPE_ATTACHED); }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return !owner.Received().empty(); }, 10000));
+    EXPECT_EQ(owner.Received().front(), "GET SKYPEVERSION");
+
+    // Once attached, another connection cannot take the link over.
+    ASSERT_TRUE(intruder.Attach(dialerAddress, 0));
+    ASSERT_TRUE(dialer.connector.SendCommand("GET USER echo123 FULLNAME"));
+    ASSERT_TRUE(WaitUntil([&] { return InOrder(owner.Received(), {"GET USER echo123 FULLNAME"}); }, 10000));
+    EXPECT_TRUE(intruder.Received().empty()) << intruder.Received().front();
 }
 
 }  // namespace

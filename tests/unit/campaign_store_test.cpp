@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <pugixml.hpp>
@@ -208,45 +212,130 @@ TEST(CampaignStore, ReplacingTheStoreWhileOtherThreadsUpdateItIsSafe) {
     const std::string path = c.dir / "busy.xml";
     CampaignStore::Instance()->Open(path);
     for (int i = 0; i < 50; ++i) CampaignStore::Instance()->WriteContact(Person(i, "x"), true);
+    std::vector<Contact> list;
+    for (int i = 0; i < 50; ++i) list.push_back(Person(i, "y"));
+
+    // Each worker sets statuses on whatever store is current. It remembers
+    // the ids it was told were set on the last store, once that one is known.
+    constexpr int kWorkers = 3;
     std::atomic<bool> stop{false};
+    std::atomic<CampaignStore*> last{nullptr};
+    std::atomic<int> setOnLast[kWorkers] = {};
+    std::atomic<int> accepted[kWorkers] = {};
+    std::vector<std::vector<int>> idsOnLast(kWorkers);
     std::vector<std::thread> workers;
-    for (int t = 0; t < 3; ++t) {
+    for (int t = 0; t < kWorkers; ++t) {
         workers.emplace_back([&, t] {
             for (int i = 0; !stop; ++i) {
-                if (auto store = CampaignStore::Current()) store->SetStatus((i + t) % 50, "s");
+                const int id = (i * 7 + t) % 50;
+                // Read before the change: a store known as the last one then
+                // had its write-out behind it when the status was set.
+                CampaignStore* const known = last.load();
+                const auto store = CampaignStore::Current();
+                if (!store || !store->SetStatus(id, "s" + std::to_string(t))) continue;
+                ++accepted[t];
+                // `store` is alive here, and so is the last store (the test
+                // holds it): equal addresses mean the same store.
+                if (store.get() == known) {
+                    idsOnLast[static_cast<std::size_t>(t)].push_back(id);
+                    ++setOnLast[t];
+                }
             }
         });
     }
-    std::vector<Contact> list;
-    for (int i = 0; i < 50; ++i) list.push_back(Person(i, "y"));
-    for (int round = 0; round < 50; ++round) WriteOutCampaign(path, c.hooks, list, false);
+    int written = 0;
+    for (int round = 0; round < 50; ++round) written += WriteOutCampaign(path, c.hooks, list, false) ? 1 : 0;
+    const auto lastStore = CampaignStore::Current();
+    ASSERT_TRUE(lastStore);
+    last = lastStore.get();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto allSetOnLast = [&] {
+        for (const auto& n : setOnLast) {
+            if (n < 5) return false;
+        }
+        return true;
+    };
+    while (!allSetOnLast() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
     stop = true;
     for (auto& w : workers) w.join();
-    EXPECT_EQ(Structure(path).size(), 50u);
 
-    auto retired = CampaignStore::Current();
-    CampaignStore::Replace();
-    EXPECT_FALSE(retired->SetStatus(1, "late")) << "a replaced store takes no more changes";
+    EXPECT_EQ(written, 50) << "every write-out reported as saved";
+    for (int t = 0; t < kWorkers; ++t) {
+        EXPECT_GT(accepted[t], 0) << "worker " << t << " never got a status accepted";
+        EXPECT_GE(setOnLast[t], 5) << "worker " << t << " on the last store";
+    }
+    // Retiring the last store saves it: every status it accepted is in the
+    // file, on the contact it was meant for, and the list's names are there.
+    CampaignStore::Destroy();
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file(path.c_str()));
+    const pugi::xml_node contacts = doc.document_element().child("contacts");
+    EXPECT_EQ(Structure(path).size(), 50u);
+    for (int i = 0; i < 50; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "c%x", i);
+        EXPECT_STREQ(contacts.child(name).child_value("fname"), "y") << name;
+    }
+    for (int t = 0; t < kWorkers; ++t) {
+        for (const int id : idsOnLast[static_cast<std::size_t>(t)]) {
+            char name[16];
+            std::snprintf(name, sizeof name, "c%x", id);
+            const std::string status = contacts.child(name).child_value("cstatus");
+            EXPECT_EQ(status.size(), 2u) << name;
+            EXPECT_EQ(status[0], 's') << name << ": " << status;
+        }
+    }
+
+    EXPECT_FALSE(lastStore->SetStatus(1, "late")) << "a retired store takes no more changes";
 }
 
-TEST(CampaignWriteOut, AWriterKilledMidWayLeavesTheOldFileWhole) {
+// The folder's entries, sorted.
+std::vector<std::string> Entries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(CampaignWriteOut, AWriteThatFailsPartWayLeavesTheOldFileWholeAndNoTemporaryFile) {
     Campaign c;
-    const std::string path = c.dir / "big.xml";
-    std::vector<Contact> list;
-    for (int i = 0; i < 20000; ++i) list.push_back(Person(i, "Name" + std::to_string(i)));
-    ASSERT_TRUE(WriteOutCampaign(path, c.hooks, list, true));
+    const std::string path = c.dir / "campaign.xml";
+    std::vector<Contact> old;
+    for (int i = 0; i < 200; ++i) old.push_back(Person(i, "Old" + std::to_string(i)));
+    ASSERT_TRUE(WriteOutCampaign(path, c.hooks, old, true));
+    CampaignStore::Destroy();
     const std::string whole = test::ReadFile(path);
-    for (int delayMs : {1, 5, 15, 30, 60}) {
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            for (;;) WriteOutCampaign(path, c.hooks, list, true);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-        ::kill(child, SIGKILL);
-        ::waitpid(child, nullptr, 0);
-        EXPECT_EQ(test::ReadFile(path), whole) << "killed after " << delayMs << " ms";
+    ASSERT_EQ(Structure(path).size(), 200u);
+
+    // Ten times as many contacts; the child may not make a file even half
+    // as big as the old one, so the write fails part-way, after the first
+    // bytes of the new content have gone out.
+    std::vector<Contact> bigger;
+    for (int i = 0; i < 2000; ++i) bigger.push_back(Person(i, "New" + std::to_string(i)));
+    const rlim_t limit = whole.size() / 2;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);  // the write then fails with EFBIG instead of killing the process
+        const rlimit fileSize{limit, limit};
+        if (::setrlimit(RLIMIT_FSIZE, &fileSize) != 0) ::_exit(3);
+        const bool saved = WriteOutCampaign(path, c.hooks, bigger, true);
+        ::_exit(saved ? 1 : 0);  // no destructors: the child's store must not try again
     }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
+    ASSERT_NE(WEXITSTATUS(status), 3) << "setrlimit failed";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed write is reported as a failure";
+    EXPECT_TRUE(test::ReadFile(path) == whole) << "the old campaign file is whole";
+    EXPECT_EQ(Structure(path).size(), 200u);
+    EXPECT_EQ(Entries(c.dir.path()), std::vector<std::string>{"campaign.xml"}) << "no temporary file is left";
+
+    // Without the limit the same write goes through.
+    ASSERT_TRUE(WriteOutCampaign(path, c.hooks, bigger, true));
+    EXPECT_EQ(Structure(path).size(), 2000u);
+    EXPECT_GT(test::ReadFile(path).size(), static_cast<std::size_t>(limit));
+    EXPECT_EQ(Entries(c.dir.path()), std::vector<std::string>{"campaign.xml"});
 }
 
 }  // namespace
