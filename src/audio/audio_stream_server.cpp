@@ -2,7 +2,9 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -84,6 +86,7 @@ bool AudioStreamServer::OpenPort(Port& port) {
     // A port asked for as 0 keeps the one it got, so a restart of the
     // server listens where the routing commands point.
     if (port.number == 0) port.number = port.server.localPort();
+    port.filled = 0;
     port.running = true;
     port.thread = std::thread([this, &port] { StreamThread(port); });
     return true;
@@ -128,23 +131,33 @@ void AudioStreamServer::Destroy() {
     }
 }
 
+// The client's writes reach us as the socket delivers them: 20 ms frames,
+// pieces of frames, several frames at once. Detection and recording see
+// the stream as the 10 ms chunks it is made of, whatever the reads were.
 void AudioStreamServer::HandleRead(Port& port, std::uint8_t* buffer, std::size_t bytes) {
-    buffer[bytes] = 0;
-    buffer[bytes + 1] = 0;
     if (port.isOutput && tap_) tap_(buffer, bytes);
-    if (port.isOutput && bytes == kChunkBytes) {
-        amd_.Step(buffer);
-        if (detector_) detector_(buffer);
+    for (std::size_t at = 0; at < bytes;) {
+        const std::size_t take = std::min(kChunkBytes - port.filled, bytes - at);
+        std::memcpy(port.chunk.data() + port.filled, buffer + at, take);
+        port.filled += take;
+        at += take;
+        if (port.filled < kChunkBytes) break;
+        port.filled = 0;
+        HandleChunk(port, port.chunk.data());
+    }
+}
+
+void AudioStreamServer::HandleChunk(Port& port, std::uint8_t* chunk) {
+    if (port.isOutput) {
+        amd_.Step(chunk);
+        if (detector_) detector_(chunk);
     }
     if (recording_ != RecRecording || recorder_ == nullptr) return;
-    if (bytes == 0 || bytes % kChunkBytes != 0) return;  // only whole chunks are recorded
-    for (std::size_t at = 0; at < bytes; at += kChunkBytes) {
-        const CBuffer chunk(buffer + at, static_cast<std::int32_t>(kChunkBytes));
-        if (port.isOutput) {
-            recorder_->PushOutput(chunk);
-        } else {
-            recorder_->PushInput(chunk);
-        }
+    const CBuffer view(chunk, static_cast<std::int32_t>(kChunkBytes));
+    if (port.isOutput) {
+        recorder_->PushOutput(view);
+    } else {
+        recorder_->PushInput(view);
     }
 }
 
@@ -153,7 +166,10 @@ void AudioStreamServer::StreamThread(Port& port) {
     for (;;) {
         EventSocketServer::PollResult result;
         const int code = port.server.Poll(result, buffer);
-        if ((result.networkEvents & netev::kClose) != 0 && reroute_) reroute_();
+        if ((result.networkEvents & netev::kClose) != 0) {
+            port.filled = 0;  // a piece of a chunk from a closed connection is not audio
+            if (reroute_) reroute_();
+        }
         if ((result.networkEvents & netev::kRead) != 0) HandleRead(port, buffer, result.bytesReceived);
         if (code == sockerr::kOk || code == sockerr::kConnectionAborted || code == sockerr::kConnectionReset ||
             code == sockerr::kConnectionRefused) {

@@ -2,6 +2,7 @@
 
 #include <netinet/in.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -92,7 +93,7 @@ public:
         ownedRecorder_ = std::move(recorder);
         recorder_ = ownedRecorder_.get();
     }
-    // Runs on the output thread for every read of exactly 320 bytes.
+    // Runs on the output thread for every 320-byte chunk of the stream.
     void SetDetectorStep(std::function<void(const std::uint8_t* chunk)> step) { detector_ = std::move(step); }
     // Runs on either thread when the client closes one of its connections.
     void SetRerouteRequest(std::function<void()> reroute) { reroute_ = std::move(reroute); }
@@ -120,11 +121,16 @@ private:
         bool isOutput = false;
         std::thread thread;
         std::atomic<bool> running{false};
+        // Stream thread only: the chunk being put together from the reads,
+        // with two zero bytes behind it for the detector.
+        std::array<std::uint8_t, 322> chunk{};
+        std::size_t filled = 0;
     };
 
     bool OpenPort(Port& port);
     void StreamThread(Port& port);
     void HandleRead(Port& port, std::uint8_t* buffer, std::size_t bytes);
+    void HandleChunk(Port& port, std::uint8_t* chunk);
 
     Prompts& prompts_;
     in_addr address_{};

@@ -11,6 +11,9 @@ inline constexpr std::uint32_t UM_TRAY_NOTIFY = 0x501;
 inline constexpr std::uint32_t UM_AMD_RESULT = 0x514;
 inline constexpr std::uint32_t UM_GREETING_CUE = 0x515;
 inline constexpr std::uint32_t UM_SKYPE_LINK_OPENED = 0x5F4;
+// The client answered a command with an ERROR other than 91 to 94
+// (wParam: its number); the call controller's, never the main window's.
+inline constexpr std::uint32_t UM_SKYPE_ERROR = 0x5F7;
 inline constexpr std::uint32_t UM_SKYPE_USER_STATUS = 0x5F9;
 inline constexpr std::uint32_t UM_SKYPE_USER_HANDLE = 0x5FA;
 inline constexpr std::uint32_t UM_CALL_UPDATE = 0x5FC;

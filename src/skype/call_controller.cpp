@@ -46,9 +46,21 @@ void CallController::SetWaitForAnswerTimer() {
 void CallController::OnTimer(int timerId) {
     services_.loop.killTimer(target(), timerId);
     if (timerId != kWaitForAnswerTimer) return;
+    if (attemptOpen_ && ownCallId_.empty()) {
+        // The client never named a call for our CALL (the command did not
+        // go out, or nothing came back): the attempt ends here, as failed.
+        EndAttempt(SkypeFailed);
+        return;
+    }
     // Nobody answered: hang up. The end is reported when the client says
     // how the call ended.
-    services_.connector.callTable().HangUpAll();
+    SkypeCallTable& table = services_.connector.callTable();
+    if (!ownCallId_.empty()) {
+        hungUpUnanswered_ = !IsActiveState(table.StateOf(ownCallId_));
+        table.HangUp(ownCallId_);
+    } else {
+        table.HangUpAll();
+    }
     state_ = StateIdle;
     hangUpAfterGreeting_ = false;
     if (player_ && player_->busy()) player_->Stop();
@@ -64,6 +76,19 @@ void CallController::OnEvent(const Event& e) {
             PostMain(e.id, e.wParam, e.lParam);
             break;
         case um::UM_CALL_INVALID_NUMBER:
+            // The client refused the number: that is the attempt's end.
+            if (attemptOpen_ && ownCallId_.empty()) {
+                attemptOpen_ = false;
+                services_.loop.killTimer(target(), kWaitForAnswerTimer);
+                state_ = StateIdle;
+            }
+            PostMain(e.id);
+            break;
+        case um::UM_SKYPE_ERROR:
+            // Any other refusal of our CALL (another call being set up, no
+            // credit, not online): the attempt ends as a failed call.
+            if (attemptOpen_ && ownCallId_.empty()) EndAttempt(SkypeFailed);
+            break;
         case um::UM_SKYPE_REFUSED:
         case um::UM_SKYPE_ATTACHED:
         case um::UM_SKYPE_PENDING:
@@ -82,26 +107,51 @@ void CallController::OnEvent(const Event& e) {
     }
 }
 
+void CallController::EndAttempt(int state) {
+    attemptOpen_ = false;
+    services_.loop.killTimer(target(), kWaitForAnswerTimer);
+    state_ = StateIdle;
+    hangUpAfterGreeting_ = false;
+    if (player_ && player_->busy()) player_->Stop();
+    PostMain(um::UM_CALL_ENDED, static_cast<std::uintptr_t>(state));
+}
+
+// The call our CALL created is the first one the client names after it in
+// a state an outgoing call passes through; a call the client says is
+// incoming is never ours.
+bool CallController::Adopt(int index) {
+    if (!attemptOpen_ || !ownCallId_.empty() || index >= SkypeCallTable::kSlots) return false;
+    const SkypeCall& call = services_.connector.callTable().slot(index);
+    if (call.callId.empty() || call.incoming) return false;
+    if (call.state != SkypeRouting && call.state != SkypeRinging && call.state != SkypeEarlyMedia &&
+        !IsActiveState(call.state)) {
+        return false;
+    }
+    ownCallId_ = call.callId;
+    return true;
+}
+
 void CallController::CallRule(int index) {
     SkypeCallTable& table = services_.connector.callTable();
-    const int s = index < SkypeCallTable::kSlots ? table.slot(index).state : 0;
+    if (index >= SkypeCallTable::kSlots) return;
+    const SkypeCall& call = table.slot(index);
+    // Calls the dialer did not place are left alone: they never end, hold
+    // or time out the attempt.
+    if (call.callId != ownCallId_ && !Adopt(index)) return;
+    if (!attemptOpen_) return;  // our call has ended: a late status changes nothing
+    const int s = call.state;
     if (s > 12) return;
-    const bool active = table.HasActiveCall();
     switch (s) {
         case 0:
         case 1:
         case 2:
-            if (!active) {
-                state_ = StateDialing;
-                PostMain(um::UM_CALL_DIALING);
-            }
+            state_ = StateDialing;
+            PostMain(um::UM_CALL_DIALING);
             break;
         case 3:
         case 5:
-            if (!active) {
-                state_ = StateDialing;
-                PostMain(um::UM_CALL_DIALING);
-            }
+            state_ = StateDialing;
+            PostMain(um::UM_CALL_DIALING);
             SetWaitForAnswerTimer();  // ringing again: the wait starts over
             break;
         case 6:
@@ -110,39 +160,54 @@ void CallController::CallRule(int index) {
             state_ = StateConnected;
             PostMain(um::UM_CALL_CONNECTED);
             break;
-        default:  // 4, 8..12: the call ended
-            if (!active) {
-                state_ = StateIdle;
-                PostMain(um::UM_CALL_ENDED, static_cast<std::uintptr_t>(s));
-                Reset();
-            }
+        default: {  // 4, 8..12: the call ended
+            // A hang-up of ours before the answer is a cancelled call, also
+            // where the client reports it as a finished one.
+            const int ended = s == SkypeFailed && hungUpUnanswered_ ? SkypeCancelled : s;
+            attemptOpen_ = false;
+            services_.loop.killTimer(target(), kWaitForAnswerTimer);
+            state_ = StateIdle;
+            PostMain(um::UM_CALL_ENDED, static_cast<std::uintptr_t>(ended));
+            Reset();
             break;
+        }
     }
 }
 
 bool CallController::Dial(const std::string& number) {
     services_.connector.ResetCallState();
+    ownCallId_.clear();
+    hungUpUnanswered_ = false;
+    attemptOpen_ = true;
     SetWaitForAnswerTimer();
     state_ = StateDialing;
     return services_.connector.CallNumber(NormalizePhoneNumber(number));
 }
 
 void CallController::Reset() {
-    services_.connector.callTable().HangUpAll();
+    SkypeCallTable& table = services_.connector.callTable();
+    if (!ownCallId_.empty()) {
+        table.HangUp(ownCallId_);  // only ours: other calls are left alone
+    } else {
+        table.HangUpAll();
+    }
     state_ = StateIdle;
     hangUpAfterGreeting_ = false;
     if (player_ && player_->busy()) player_->Stop();
 }
 
-void CallController::HoldOrResume(bool hold) {
+std::string CallController::CallId() const {
+    return ownCallId_.empty() ? services_.connector.callTable().CurrentCallId() : ownCallId_;
+}
+
+bool CallController::CallAnswered() const {
     const SkypeCallTable& table = services_.connector.callTable();
-    bool answered = false;
-    for (int i = 0; i < SkypeCallTable::kSlots && !answered; ++i) {
-        const SkypeCall& call = table.slot(i);
-        answered = !call.callId.empty() && (call.state == 6 || call.state == 7);
-    }
-    if (!answered) return;
-    const std::string id = table.CurrentCallId();
+    return ownCallId_.empty() ? table.HasActiveCall() : IsActiveState(table.StateOf(ownCallId_));
+}
+
+void CallController::HoldOrResume(bool hold) {
+    if (!CallAnswered()) return;
+    const std::string id = CallId();
     if (id.empty()) return;
     if (hold) {
         services_.connector.HoldCall(id);
@@ -152,9 +217,8 @@ void CallController::HoldOrResume(bool hold) {
 }
 
 bool CallController::PlayGreeting(const std::string& path, bool hangUpAfter) {
-    SkypeCallTable& table = services_.connector.callTable();
-    if (!table.HasActiveCall()) return false;
-    const std::string id = table.CurrentCallId();
+    if (!CallAnswered()) return false;
+    const std::string id = CallId();
     if (id.empty() || !player_ || player_->busy() || state_ == StateGreeting) return false;
     // A file the player cannot play changes nothing: no routing, no state.
     if (const std::string why = audio::GreetingPlayer::Refusal(path); !why.empty()) {
@@ -179,7 +243,7 @@ bool CallController::PlayGreeting(const std::string& path, bool hangUpAfter) {
     if (!player_ || !player_->Play(path)) {
         // The call ended or the player went during the pauses: undo the routing.
         StopGreeting();
-        state_ = table.HasActiveCall() ? StateConnected : StateIdle;
+        state_ = CallAnswered() ? StateConnected : StateIdle;
         return false;
     }
     PostMain(um::UM_GREETING_STARTED);
@@ -189,9 +253,8 @@ bool CallController::PlayGreeting(const std::string& path, bool hangUpAfter) {
 
 bool CallController::StopGreeting() {
     state_ = StateGreetingDone;
-    SkypeCallTable& table = services_.connector.callTable();
-    if (!table.HasActiveCall()) return false;
-    const std::string id = table.CurrentCallId();
+    if (!CallAnswered()) return false;
+    const std::string id = CallId();
     if (id.empty()) return false;
     if (player_) player_->Stop();
     services_.router.RestoreInput(id, services_.greetingPort);

@@ -70,6 +70,8 @@ public:
     void Shutdown();
 
     ControllerState state() const { return state_; }
+    // The call the last Dial's CALL created; empty until the client named it.
+    const std::string& ownCallId() const { return ownCallId_; }
     bool hangUpAfterGreeting() const { return hangUpAfterGreeting_; }
     bool initialized() const { return initialized_; }
     TargetId target() const { return target_ ? target_->id() : kNoTarget; }
@@ -80,6 +82,10 @@ public:
 
 private:
     void CallRule(int index);
+    bool Adopt(int index);
+    void EndAttempt(int state);
+    std::string CallId() const;
+    bool CallAnswered() const;
     void PostMain(std::uint32_t id, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
     void SetWaitForAnswerTimer();
 
@@ -90,6 +96,10 @@ private:
     ControllerState state_ = StateIdle;
     bool hangUpAfterGreeting_ = false;
     bool initialized_ = false;
+    // Every attempt ends exactly once: from Dial until its end is posted.
+    bool attemptOpen_ = false;
+    std::string ownCallId_;
+    bool hungUpUnanswered_ = false;  // our wait-for-answer hang-up
 };
 
 }  // namespace zorvan

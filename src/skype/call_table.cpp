@@ -60,6 +60,19 @@ int SkypeCallTable::SetPartner(std::string_view id, const std::string& handle) {
     return i;
 }
 
+int SkypeCallTable::MarkIncoming(std::string_view id) {
+    const int i = Find(id);
+    if (i >= 0) slots_[static_cast<std::size_t>(i)].incoming = true;
+    return i;
+}
+
+void SkypeCallTable::HangUp(std::string_view id) {
+    const int i = Find(id);
+    if (i >= 0 && IsLiveState(slots_[static_cast<std::size_t>(i)].state)) send_("alter call " + std::string(id) + " hangup");
+    loop_.pumpWait(200);
+    if (currentCallId_ == id) currentCallId_.clear();
+}
+
 std::string SkypeCallTable::PartnerOf(std::string_view id) const {
     const int i = Find(id);
     return i < 0 ? std::string() : slots_[static_cast<std::size_t>(i)].partnerHandle;

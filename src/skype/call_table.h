@@ -36,6 +36,7 @@ struct SkypeCall {
     std::string partnerHandle;
     int state = SkypeOther;
     std::int64_t startTime = 0;  // seconds since 1970-01-01 UTC
+    bool incoming = false;       // the client said its TYPE is INCOMING_*
 };
 
 // The calls the dialer knows about: 20 slots filled in order of first
@@ -53,6 +54,9 @@ public:
     int StateOf(std::string_view id) const;
     int SetState(std::string_view id, int state);
     int SetPartner(std::string_view id, const std::string& handle);
+    int MarkIncoming(std::string_view id);
+    // Hangs up that call when it is live; the 200 ms pause runs either way.
+    void HangUp(std::string_view id);
     std::string PartnerOf(std::string_view id) const;
     bool HasActiveCall() const;
     bool HasLiveCall() const;

@@ -55,10 +55,13 @@ void SkypeConnector::ParseNotification(std::string_view raw) {
     } else if (word == "CURRENTUSERHANDLE") {
         Post(um::UM_SKYPE_USER_HANDLE);
     } else if (word == "ERROR") {
-        const std::size_t end = rest.find(' ');
-        if (end == std::string_view::npos) return;
-        const int number = LeadingInt(rest.substr(0, end));
-        if (number >= 91 && number <= 94) Post(um::UM_CALL_INVALID_NUMBER);
+        // With or without a text after the number.
+        const int number = LeadingInt(rest.substr(0, rest.find(' ')));
+        if (number >= 91 && number <= 94) {
+            Post(um::UM_CALL_INVALID_NUMBER);
+        } else {
+            Post(um::UM_SKYPE_ERROR, number);
+        }
     } else if (word == "SKYPEVERSION") {
         Post(um::UM_SKYPE_VERSION);
     } else if (word == "SILENT_MODE") {
@@ -105,6 +108,7 @@ void SkypeConnector::ParseCall(std::string_view rest) {
             SendCommand("GET CALL " + id + " CONF_PARTICIPANT 1");
         }
     } else if (property == "TYPE") {
+        if (value == "INCOMING_P2P" || value == "INCOMING_PSTN") table_.MarkIncoming(id);
         if (value == "INCOMING_P2P") Post(um::UM_CALL_INCOMING_P2P);
         if (value == "INCOMING_PSTN") Post(um::UM_CALL_INCOMING_PSTN);
     } else if (property == "PSTN_STATUS") {
@@ -117,18 +121,25 @@ void SkypeConnector::ParseCall(std::string_view rest) {
 void SkypeConnector::ParseState(const std::string& id, const std::string& value) {
     const std::string upper = AsciiUpper(value);
     int code = StateCode(upper);
+    // A call that has ended stays ended: the client may repeat the last
+    // status (the reply to a command and the notification both carry it).
+    if (IsEndedState(table_.StateOf(id)) && (IsEndedState(code) || upper == "FINISHED")) return;
     switch (code) {
         case SkypeRouting:
         case SkypeRinging:
         case SkypeEarlyMedia:
             SendCommand("GET CALL " + id + " TYPE");
             break;
-        case SkypeInProgress:
-            if (routing_ != nullptr) routing_->RouteCallAudio(id, capturePort_, outputPort_);
+        case SkypeInProgress: {
+            // A call someone else answered (an incoming one) keeps its audio.
+            const int slot = table_.Find(id);
+            const bool incoming = slot >= 0 && table_.slot(slot).incoming;
+            if (routing_ != nullptr && !incoming) routing_->RouteCallAudio(id, capturePort_, outputPort_);
             SendCommand("GET CALL " + id + " TYPE");
             SendCommand("GET CALL " + id + " TARGET_IDENTITY");
             SendCommand("GET CALL " + id + " PARTNER_HANDLE");
             break;
+        }
         default:
             break;
     }

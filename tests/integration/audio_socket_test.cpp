@@ -244,18 +244,27 @@ TEST(AudioStreamServer, StreamThreadsChunkDetectAndAskForReRouting) {
     EXPECT_EQ(recorder.Output()[0], std::vector<std::uint8_t>(sent.begin(), sent.begin() + 320));
     EXPECT_EQ(recorder.Output()[1], std::vector<std::uint8_t>(sent.begin() + 320, sent.end()));
 
-    // A read that is not whole chunks is not recorded: the next chunk
-    // recorded is the one sent after it (sent once the 500 bytes were read,
-    // so the two arrive as two reads).
+    // Reads that are not whole chunks are put together into chunks: 500
+    // bytes (one chunk and a piece), then 140 that complete the piece (sent
+    // once the 500 were read, so the two arrive as two reads).
     std::size_t total = read;
+    const int stepsBefore = detectorSteps;
     WriteAll(voice, Pattern(500, 7));
     ASSERT_TRUE(Eventually([&] { return read == total + 500; }));
     total += 500;
-    WriteAll(voice, Pattern(320, 11));
-    ASSERT_TRUE(Eventually([&] { return recorder.Outputs() >= 3; }));
-    EXPECT_EQ(recorder.Outputs(), 3u);
-    EXPECT_EQ(recorder.Output()[2], Pattern(320, 11)) << "a read that is not whole chunks is not recorded";
-    total += 320;
+    ASSERT_TRUE(Eventually([&] { return recorder.Outputs() == 3; }));
+    EXPECT_EQ(detectorSteps, stepsBefore + 1) << "the piece waits for the rest of its chunk";
+    WriteAll(voice, Pattern(140, 11));
+    ASSERT_TRUE(Eventually([&] { return recorder.Outputs() >= 4; }));
+    EXPECT_EQ(recorder.Outputs(), 4u);
+    const auto first = Pattern(500, 7);
+    const auto rest = Pattern(140, 11);
+    std::vector<std::uint8_t> joined(first.begin() + 320, first.end());
+    joined.insert(joined.end(), rest.begin(), rest.end());
+    EXPECT_EQ(recorder.Output()[2], std::vector<std::uint8_t>(first.begin(), first.begin() + 320));
+    EXPECT_EQ(recorder.Output()[3], joined) << "the piece and what completes it, one chunk";
+    EXPECT_EQ(detectorSteps, stepsBefore + 2);
+    total += 140;
 
     // Stopped, a chunk is read and not recorded. A later read ends the
     // handling of that one before recording starts again.

@@ -201,13 +201,19 @@ TEST(CallController, FinishedWithoutAnAnswerEndsWithFour) {
     EXPECT_EQ(c.main.events[0].wParam, 4u);
 }
 
-TEST(CallController, ADialOnAClosedLinkFailsAndItsTimerEndsQuietly) {
+TEST(CallController, ADialOnAClosedLinkEndsAsAFailedCallWhenTheWaitRunsOut) {
     Controller c(false);
     EXPECT_FALSE(c.controller.Dial("5550100"));
     EXPECT_TRUE(c.loop.hasTimer(c.controller.target(), CallController::kWaitForAnswerTimer));
-    c.loop.advance(45000);
-    EXPECT_EQ(c.controller.state(), StateIdle);
+    c.loop.advance(44999);
     EXPECT_TRUE(c.main.Take().empty());
+    c.loop.advance(1);
+    EXPECT_EQ(c.controller.state(), StateIdle);
+    ASSERT_EQ(c.main.events.size(), 1u) << "the attempt ends, once";
+    EXPECT_EQ(c.main.events[0].id, UM_CALL_ENDED);
+    EXPECT_EQ(c.main.events[0].wParam, static_cast<std::uintptr_t>(SkypeFailed));
+    c.loop.advance(100000);
+    EXPECT_EQ(c.main.events.size(), 1u);
 }
 
 TEST(CallController, ConnectionMessagesAreRelayedAndOthersAreNot) {

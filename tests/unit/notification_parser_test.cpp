@@ -71,7 +71,7 @@ TEST(NotificationParser, LowerCaseRingingTakesASlotLikeTheUpperCaseForm) {
 
 TEST(NotificationParser, MalformedTextsAreIgnoredSilently) {
     Parser p;
-    for (const char* text : {"CALL 42 STATUS", "CALL 42", "CALL", "NOBLANK", "   ", "ERROR 92", "CALL 42 DTMF 12",
+    for (const char* text : {"CALL 42 STATUS", "CALL 42", "CALL", "NOBLANK", "   ", "CALL 42 DTMF 12",
                              "ALTER CALL 42 HANGUP", "USER echo123 FULLNAME Echo", "SILENT_MODE MAYBE"}) {
         EXPECT_TRUE(p.Feed(text).empty()) << text;
         EXPECT_TRUE(p.Events().empty()) << text;
@@ -131,7 +131,13 @@ TEST(NotificationParser, PartnerHandleDtmfAndErrors) {
     p.Feed("ERROR 94 x");
     p.Feed("ERROR 90 x");
     p.Feed("ERROR 95 x");
-    EXPECT_EQ(p.Events(), (std::vector<Event>(3, Event{um::UM_CALL_INVALID_NUMBER, 0, 0})));
+    p.Feed("ERROR 92");  // the client may send the number alone
+    p.Feed("ERROR 96 CALL: an outgoing call exists in ROUTING/RINGING/EARLYMEDIA state");
+    p.Feed("ERROR 101");
+    const Event invalid{um::UM_CALL_INVALID_NUMBER, 0, 0};
+    EXPECT_EQ(p.Events(), (std::vector<Event>{invalid, invalid, invalid, {um::UM_SKYPE_ERROR, 90, 0},
+                                              {um::UM_SKYPE_ERROR, 95, 0}, invalid, {um::UM_SKYPE_ERROR, 96, 0},
+                                              {um::UM_SKYPE_ERROR, 101, 0}}));
 }
 
 TEST(NotificationParser, PresenceAndLoggedOut) {

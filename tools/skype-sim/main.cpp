@@ -1,5 +1,5 @@
 // skype-sim: a stand-in for the Skype client on the D-Bus session bus.
-//   skype-sim [--scenario FILE] [--log FILE]
+//   skype-sim [--scenario FILE] [--log FILE] [--heard FOLDER] [--log-audio]
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     QString scenarioPath;
     QString logPath;
     QString heardFolder;
+    bool logAudio = false;
     const QStringList args = QCoreApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--scenario") && i + 1 < args.size()) {
@@ -24,8 +25,10 @@ int main(int argc, char** argv) {
             logPath = args[++i];
         } else if (args[i] == QLatin1String("--heard") && i + 1 < args.size()) {
             heardFolder = args[++i];
+        } else if (args[i] == QLatin1String("--log-audio")) {
+            logAudio = true;
         } else {
-            std::fprintf(stderr, "usage: skype-sim [--scenario FILE] [--log FILE] [--heard FOLDER]\n");
+            std::fprintf(stderr, "usage: skype-sim [--scenario FILE] [--log FILE] [--heard FOLDER] [--log-audio]\n");
             return 2;
         }
     }
@@ -49,7 +52,7 @@ int main(int argc, char** argv) {
     // Ending by a signal still releases the bus name (the bus does that when
     // the connection closes), so no handler is needed.
     if (heardFolder.isEmpty()) heardFolder = logPath.isEmpty() ? QStringLiteral(".") : QFileInfo(logPath).absolutePath();
-    skypesim::SkypeSim sim(std::move(*scenario), logPath, heardFolder);
+    skypesim::SkypeSim sim(std::move(*scenario), logPath, heardFolder, logAudio);
     QString startError;
     if (!sim.Start(startError)) {
         std::fprintf(stderr, "skype-sim: %s\n", qPrintable(startError));

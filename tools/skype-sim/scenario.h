@@ -9,30 +9,42 @@ namespace skypesim {
 
 // What the callee of one number does.
 struct Callee {
-    enum class Outcome { Answer, Busy, Refuse, Missed, NoAnswer, Fail, PstnFailure, Reject };
+    enum class Outcome { Answer, Busy, Refuse, Missed, NoAnswer, Fail, PstnFailure, Reject, RejectBare };
     double ringSeconds = 1.0;
     bool earlyMedia = false;
     Outcome outcome = Outcome::Answer;
-    int code = 0;               // FAILUREREASON for Fail, the ERROR number for Reject
+    int code = 0;               // FAILUREREASON for Fail, the ERROR number for Reject and RejectBare
     std::string text;           // PSTN_STATUS text for PstnFailure
     std::optional<double> hangupAfter;  // the callee ends an answered call
     std::string voice;                  // WAV the callee says once answered (then silence)
     std::string mic;                    // WAV for the local microphone copy
     double micTone = 0;                 // or a sine of this many Hz
     std::optional<double> dropOutputAt;  // the client drops the voice connection this long after making it
+    std::optional<double> netLossAt;     // the network goes this long after the answer: FAILUREREASON 2, FAILED
+};
+
+// A call that comes in on the account by itself.
+struct IncomingCall {
+    std::string handle;
+    bool pstn = false;
+    double ringSeconds = 1.0;
+    enum class Outcome { Missed, Refused, Answer } outcome = Outcome::Missed;
 };
 
 // Something the client does on its own at a time after its start.
 struct TimedAction {
     double at = 0;
-    enum class Kind { UserStatus, Logout, Login, Exit } kind = Kind::UserStatus;
+    enum class Kind { UserStatus, Logout, Login, Exit, Incoming, ConnStatus } kind = Kind::UserStatus;
     std::string value;
+    IncomingCall incoming;
 };
 
 // A scenario file: how the client attaches, what it answers, and what each
 // number's callee does. Format: docs/skype-sim.md.
 struct Scenario {
-    enum class AttachPolicy { Immediate, Pending, Refused, Never };
+    enum class AttachPolicy { Immediate, Pending, Refused, Never, NotAvailable };
+    enum class Repeat { None, Early, All };
+    enum class Split { None, Random };
     AttachPolicy attach = AttachPolicy::Immediate;
     double pendingSeconds = 0;
     std::string version = "8.99.0.403";
@@ -40,6 +52,14 @@ struct Scenario {
     std::map<std::string, Callee> callees;  // by dialled number
     Callee fallback;                        // numbers not listed
     std::vector<TimedAction> timeline;
+    // How the client behaves on the wire.
+    Repeat repeatStatus = Repeat::None;  // statuses sent twice, as real traces show
+    int frameBytes = 320;                // bytes of voice a write
+    Split writeSplit = Split::None;      // writes split and merged at random
+    std::optional<double> replyDeadline;  // a dialer slower to answer a text is detached
+    int protocol = 8;                     // 1: the first protocol's status words
+    bool sparseCallIds = false;           // large, non-consecutive call ids
+    double hangupDelay = 0;               // a hang-up completes this long after the command
 
     const Callee& CalleeFor(const std::string& number) const;
 };
