@@ -72,6 +72,11 @@ void CallController::OnEvent(const Event& e) {
             if (e.lParam == 2 && static_cast<std::intptr_t>(e.wParam) >= 0) CallRule(static_cast<int>(e.wParam));
             break;
         case um::UM_SKYPE_USER_STATUS:
+            // The link went (signed out, keep-alive given up) with our call
+            // not ended: nothing more will be heard of it.
+            if (attemptOpen_ && !services_.connector.linkOpen()) EndAttempt(SkypeFailed);
+            PostMain(e.id, e.wParam, e.lParam);
+            break;
         case um::UM_GREETING_PROGRESS:
             PostMain(e.id, e.wParam, e.lParam);
             break;

@@ -6,8 +6,8 @@
 #include <QCoreApplication>
 #include <QProcess>
 
-#include "audio/greeting/wav_file.h"
 #include "support/audio_fixtures.h"
+#include "support/call_harness.h"
 #include "support/qt_wait.h"
 #include "support/stand_in.h"
 #include "support/temp_dir.h"
@@ -27,22 +27,11 @@ struct CallPath {
         "number +15550004 reject 92\n"};
     const test::TempDir& dir = sim.dir();
 
-    // Runs the harness; returns its event lines without the progress ones,
-    // each line once in a row.
+    // Runs the harness; returns its event lines, each line once in a row.
     std::vector<std::string> Call(const QStringList& arguments, int* exitCode = nullptr) {
-        QProcess harness;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("ZORVAN_AUDIO_PORTS"), QStringLiteral("0,0"));  // any free ports
-        harness.setProcessEnvironment(environment);
-        harness.start(QStringLiteral(CALL_HARNESS_BINARY), arguments);
-        EXPECT_TRUE(WaitUntil([&] { return harness.state() == QProcess::NotRunning; }, 60000));
-        if (exitCode != nullptr) *exitCode = harness.exitCode();
-        std::vector<std::string> events;
-        for (const QByteArray& line : harness.readAllStandardOutput().split('\n')) {
-            if (line.isEmpty() || line.startsWith("GREETING_PROGRESS") || line.startsWith("USER_STATUS")) continue;
-            if (events.empty() || events.back() != line.toStdString()) events.push_back(line.toStdString());
-        }
-        return events;
+        const test::HarnessRun run = test::RunHarness(arguments);
+        if (exitCode != nullptr) *exitCode = run.exitCode;
+        return run.Events();
     }
 };
 

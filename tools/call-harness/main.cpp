@@ -1,14 +1,20 @@
-// call-harness: places one call through the Skype client (or its stand-in)
+// call-harness: places a call through the Skype client (or its stand-in)
 // with the call controller, plays a greeting when the call is answered, and
 // prints every event the main window would get, one per line:
 //
-//   ATTACHED, DIALING, CONNECTED, GREETING_STARTED, GREETING_PROGRESS <n>,
-//   GREETING_FINISHED, ENDED <state>, INVALID_NUMBER, REFUSED, USER_STATUS <n>
+//   ATTACHED, DIALING, CONNECTED, AMD human|machine, GREETING_STARTED,
+//   GREETING_PROGRESS <n>, GREETING_FINISHED, ENDED <state>, INVALID_NUMBER,
+//   REFUSED, USER_STATUS <n>
 //
-//   call-harness --number N [--greeting FILE] [--keep-call] [--wait-for-answer S] [--timeout S]
+// With --detect the answering machine detection runs from the answer on
+// (window of the threshold setting) and the call is hung up at the verdict.
+// With --calls N the number is called N times, --pause S apart, each once
+// the link to the client is open; --linger S stays S seconds after the last
+// end; --hold S holds the answered call after S seconds and resumes it S
+// seconds later.
 //
-// Exit status: 0 when the call ended, 1 on time-out, 2 on bad arguments,
-// 3 when the number was rejected or the client refused the attach.
+// Exit status: 0 when the (last) call ended, 1 on time-out, 2 on bad
+// arguments, 3 when the number was rejected or the client refused the attach.
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -42,27 +48,46 @@ struct Options {
     bool hangUpAfter = true;
     int waitForAnswer = 45;
     int timeout = 120;
+    bool detect = false;
+    int threshold = 2;
+    int calls = 1;
+    double pause = 0;
+    double linger = 0;  // seconds to stay after the last end, printing what else comes
+    double hold = 0;    // hold this long after the answer, then resume as long after
 };
 
 // The main window's side: prints what it is told and drives the call.
 class Harness final : public EventHandler {
 public:
-    Harness(const Options& options, CallController*& controller) : options_(options), controller_(controller) {}
+    static constexpr int kDecisionTimer = 101;
+
+    Harness(const Options& options, CallController*& controller, SkypeConnector& connector,
+            audio::AudioStreamServer& audio, EventLoop& loop)
+        : options_(options), controller_(controller), connector_(connector), audio_(audio), loop_(loop) {}
+    void SetTarget(TargetId target) { target_ = target; }
 
     void OnEvent(const Event& e) override {
         switch (e.id) {
             case um::UM_SKYPE_ATTACHED:
                 Print("ATTACHED");
-                if (!dialed_) {
-                    dialed_ = true;
-                    if (!controller_->Dial(options_.number)) Print("DIAL_FAILED");
-                }
+                if (waitingForLink_) DialNext();
                 break;
             case um::UM_CALL_DIALING:
                 Print("DIALING");
                 break;
             case um::UM_CALL_CONNECTED:
                 Print("CONNECTED");
+                if (options_.hold > 0 && !held_) {
+                    held_ = true;
+                    const int ms = static_cast<int>(options_.hold * 1000);
+                    QTimer::singleShot(ms, [this] { controller_->HoldOrResume(true); });
+                    QTimer::singleShot(2 * ms, [this] { controller_->HoldOrResume(false); });
+                }
+                if (options_.detect && !detecting_) {
+                    detecting_ = true;
+                    loop_.setTimer(target_, kDecisionTimer, options_.threshold <= 2 ? 3000 : 5000);
+                    audio_.StartDetection();
+                }
                 if (!greeted_ && !options_.greeting.empty()) {
                     greeted_ = true;
                     if (!controller_->PlayGreeting(options_.greeting, options_.hangUpAfter)) Print("GREETING_REFUSED");
@@ -77,9 +102,21 @@ public:
             case um::UM_GREETING_FINISHED:
                 Print("GREETING_FINISHED");
                 break;
+            case um::UM_AMD_RESULT:
+                loop_.killTimer(target_, kDecisionTimer);
+                Print(e.wParam == 1 ? "AMD human" : "AMD machine");
+                controller_->Reset();
+                break;
             case um::UM_CALL_ENDED:
                 Print("ENDED " + std::to_string(e.wParam));
-                QCoreApplication::exit(0);
+                loop_.killTimer(target_, kDecisionTimer);
+                detecting_ = false;
+                greeted_ = false;
+                if (++ended_ == options_.calls) {
+                    QTimer::singleShot(static_cast<int>(options_.linger * 1000), [] { QCoreApplication::exit(0); });
+                } else if (ended_ < options_.calls) {
+                    QTimer::singleShot(static_cast<int>(options_.pause * 1000), [this] { DialNext(); });
+                }
                 break;
             case um::UM_CALL_INVALID_NUMBER:
                 Print("INVALID_NUMBER");
@@ -97,6 +134,21 @@ public:
         }
     }
 
+    void OnTimer(int timerId) override {
+        loop_.killTimer(target_, timerId);
+        if (timerId == kDecisionTimer) audio_.DetectionTimeout();
+    }
+
+    // Each call once the link is open; until then the next attach dials.
+    void DialNext() {
+        if (!connector_.linkOpen()) {
+            waitingForLink_ = true;
+            return;
+        }
+        waitingForLink_ = false;
+        if (!controller_->Dial(options_.number)) Print("DIAL_FAILED");
+    }
+
 private:
     static void Print(const std::string& line) {
         std::printf("%s\n", line.c_str());
@@ -105,15 +157,23 @@ private:
 
     const Options& options_;
     CallController*& controller_;
-    bool dialed_ = false;
+    SkypeConnector& connector_;
+    audio::AudioStreamServer& audio_;
+    EventLoop& loop_;
+    TargetId target_ = kNoTarget;
+    bool waitingForLink_ = true;
     bool greeted_ = false;
+    bool detecting_ = false;
+    bool held_ = false;
+    int ended_ = 0;
 };
 
-int Usage() {
+int Usage(std::FILE* out = stderr) {
     std::fputs(
-        "usage: call-harness --number N [--greeting FILE] [--keep-call] [--wait-for-answer S] [--timeout S]\n",
-        stderr);
-    return 2;
+        "usage: call-harness --number N [--greeting FILE] [--keep-call] [--wait-for-answer S] [--timeout S]\n"
+        "                    [--detect [--threshold 1|2|3]] [--calls N [--pause S]] [--linger S] [--hold S]\n",
+        out);
+    return out == stderr ? 2 : 0;
 }
 
 }  // namespace
@@ -134,11 +194,28 @@ int main(int argc, char** argv) {
             options.waitForAnswer = std::atoi(argv[++i]);
         } else if (arg == "--timeout" && hasValue) {
             options.timeout = std::atoi(argv[++i]);
+        } else if (arg == "--detect") {
+            options.detect = true;
+        } else if (arg == "--threshold" && hasValue) {
+            options.threshold = std::atoi(argv[++i]);
+        } else if (arg == "--calls" && hasValue) {
+            options.calls = std::atoi(argv[++i]);
+        } else if (arg == "--pause" && hasValue) {
+            options.pause = std::atof(argv[++i]);
+        } else if (arg == "--linger" && hasValue) {
+            options.linger = std::atof(argv[++i]);
+        } else if (arg == "--hold" && hasValue) {
+            options.hold = std::atof(argv[++i]);
+        } else if (arg == "--help" || arg == "-h") {
+            return Usage(stdout);
         } else {
             return Usage();
         }
     }
-    if (options.number.empty() || options.waitForAnswer <= 0 || options.timeout <= 0) return Usage();
+    if (options.number.empty() || options.waitForAnswer <= 0 || options.timeout <= 0 || options.calls <= 0 ||
+        options.pause < 0 || options.linger < 0 || options.hold < 0 || options.threshold < 1 || options.threshold > 3) {
+        return Usage();
+    }
 
     QtEventLoop loop;
     ConsolePrompts prompts;
@@ -164,8 +241,12 @@ int main(int argc, char** argv) {
     connector.SetAudioPorts(greetingPort, std::to_string(audio.outputPort()));
 
     CallController* controller = nullptr;
-    Harness harness(options, controller);
+    Harness harness(options, controller, connector, audio, loop);
     ScopedTarget main(loop, harness);
+    harness.SetTarget(main.id());
+    audio.SetEventLoop(&loop);
+    audio.SetNotifyWindow(main.id());
+    audio.amd().SetThreshold([&options] { return options.threshold; });
     CallControllerServices services{loop, connector, router, audio, prompts,
                                     [&options] { return options.waitForAnswer; }, greetingPort};
     services.greetingInputReady = [&audio] {

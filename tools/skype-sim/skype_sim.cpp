@@ -204,6 +204,11 @@ bool SkypeSim::OnCommand(const QString& sender, const QByteArray& data) {
 // The user signs out: the status goes to every dialer, which is then
 // detached and gets nothing more until the API is announced again.
 void SkypeSim::Logout() {
+    // Calls do not outlive the sign-out.
+    for (auto& [id, call] : calls_) {
+        static_cast<void>(id);
+        if (!call->Ended() && !call->status.isEmpty()) EndCall(*call, QStringLiteral("FAILED"));
+    }
     loggedOut_ = true;
     connStatus_ = userStatus_ = QStringLiteral("LOGGEDOUT");
     Broadcast(QStringLiteral("CONNSTATUS LOGGEDOUT"));
