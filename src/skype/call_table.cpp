@@ -111,8 +111,11 @@ std::pair<std::string, std::string> SkypeCallTable::OldestActiveCall() const {
 }
 
 void SkypeCallTable::HangUpAll() {
+    // Calls that came in on the account are the user's, not the dialer's.
     for (const SkypeCall& call : slots_) {
-        if (IsLiveState(call.state) && !call.callId.empty()) send_("alter call " + call.callId + " hangup");
+        if (IsLiveState(call.state) && !call.callId.empty() && !call.incoming) {
+            send_("alter call " + call.callId + " hangup");
+        }
     }
     loop_.pumpWait(200);
     currentCallId_.clear();

@@ -216,6 +216,72 @@ TEST(CallController, ADialOnAClosedLinkEndsAsAFailedCallWhenTheWaitRunsOut) {
     EXPECT_EQ(c.main.events.size(), 1u);
 }
 
+TEST(CallController, EveryAttemptEndsOnceWhateverTheClientRepeatsOrRefuses) {
+    Controller c;
+    // Every status twice, the terminal one included.
+    c.controller.Dial("5550100");
+    for (const char* status : {"ROUTING", "ROUTING", "RINGING", "RINGING", "INPROGRESS", "INPROGRESS", "FINISHED",
+                               "FINISHED"}) {
+        c.Client(std::string("CALL 61 STATUS ") + status);
+    }
+    c.loop.advance(60000);
+    std::vector<std::uintptr_t> ends;
+    for (const Event& e : c.main.events) {
+        if (e.id == UM_CALL_ENDED) ends.push_back(e.wParam);
+    }
+    EXPECT_EQ(ends, (std::vector<std::uintptr_t>{8}));
+    c.main.Take();
+    // A refusal of the CALL, with or without a text: one failed end, and
+    // the wait-for-answer timer adds none.
+    for (const char* error : {"ERROR 96 CALL: an outgoing call exists in ROUTING/RINGING/EARLYMEDIA state",
+                              "ERROR 101"}) {
+        c.controller.Dial("5550100");
+        c.Client(error);
+        c.loop.advance(60000);
+        ASSERT_EQ(c.main.events.size(), 1u) << error;
+        EXPECT_EQ(c.main.events[0].id, UM_CALL_ENDED);
+        EXPECT_EQ(c.main.events[0].wParam, static_cast<std::uintptr_t>(SkypeFailed));
+        c.main.Take();
+    }
+}
+
+TEST(CallController, CallsTheDialerDidNotPlaceAreLeftAlone) {
+    Controller c;
+    // Somebody calls in; then the dialer dials, and the incoming call rings on.
+    c.Client("CALL 70 STATUS RINGING");
+    c.Client("CALL 70 TYPE INCOMING_PSTN");
+    c.Sent();
+    c.controller.Dial("5550100");
+    EXPECT_FALSE(Controller::Has(c.Sent(), "alter call 70 hangup")) << "not the dialer's to hang up";
+    c.Client("CALL 71 STATUS ROUTING");
+    c.Client("CALL 71 STATUS RINGING");
+    const std::int64_t ringingAt = c.loop.now();
+    c.Pass(30000);
+    c.main.Take();
+    // The incoming call is missed, another answered elsewhere ends: nothing
+    // of it reaches the main window, and our wait goes on from our RINGING.
+    c.Client("CALL 70 STATUS MISSED");
+    c.Client("CALL 72 STATUS RINGING");
+    c.Client("CALL 72 TYPE INCOMING_P2P");
+    c.Client("CALL 72 STATUS INPROGRESS");
+    c.Client("CALL 72 STATUS FINISHED");
+    EXPECT_TRUE(c.main.Take().empty());
+    EXPECT_EQ(c.controller.ownCallId(), "71");
+    c.Pass(20000);
+    std::int64_t hungUpAt = -1;
+    for (const auto& sent : c.transport.sent()) {
+        EXPECT_NE(sent.text, "alter call 72 hangup");
+        EXPECT_NE(sent.text, "alter call 70 hangup");
+        if (sent.text == "alter call 71 hangup") hungUpAt = sent.at;
+    }
+    ASSERT_GE(hungUpAt, 0);
+    // The command goes out at the sender's next turn after the expiry.
+    EXPECT_GE(hungUpAt, ringingAt + 45000) << "45 s after our own RINGING, not restarted by the others";
+    EXPECT_LT(hungUpAt, ringingAt + 45000 + 400);
+    c.Client("CALL 71 STATUS CANCELLED");
+    EXPECT_EQ(c.main.Take(), std::vector<std::uint32_t>{UM_CALL_ENDED});
+}
+
 TEST(CallController, ConnectionMessagesAreRelayedAndOthersAreNot) {
     Controller c;
     const auto relay = [&](std::uint32_t id, std::uintptr_t w, std::intptr_t l) {
