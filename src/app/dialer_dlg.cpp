@@ -4,13 +4,14 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
 
-#include "app/web_pages.h"
+#include "ui/web_pages.h"
 #include "app/window_placement.h"
 #include "audio/record/call_recorder.h"
 #include "data/campaign_io.h"
@@ -29,7 +30,14 @@
 #include "skype/audio_routing.h"
 #include "skype/server_input_port.h"
 #include "skype/skype_connector.h"
+#include "app/campaign_room.h"
+#include "data/grid_columns.h"
+#include "skype/attach_status.h"
+#include "skype/call_controller.h"
 #include "ui/app_icon.h"
+#include "ui/campaign_model.h"
+#include "ui/contact_grid.h"
+#include "ui/status_dialogs.h"
 #include "ui/clickable_label.h"
 
 namespace zorvan {
@@ -65,9 +73,47 @@ void CDialerDlg::ConnectCommands() {
         if (!ok || id == 0) continue;
         connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
     }
+    // The buttons that are commands themselves (the others open their popup).
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        bool ok = false;
+        const int id = button->property("commandId").toInt(&ok);
+        if (!ok || id == 0 || !button->findChildren<QMenu*>().isEmpty()) continue;
+        connect(button, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
+    }
 }
 
 void CDialerDlg::OnCommand(int commandId) {
+    if (campaign_) {
+        switch (commandId) {
+            case ui::cmd::kNewCampaign:  // menu and popup alike clear the path line
+                campaign_->NewCampaign();
+                ShowPath({});
+                return;
+            case ui::cmd::kInsertContact:
+                campaign_->InsertContact(2000);
+                return;
+            case ui::cmd::kPopupInsertContact:
+                campaign_->InsertContact(500);
+                return;
+            case ui::cmd::kRemoveCampaign:
+                campaign_->RemoveCurrentCampaign();
+                return;
+            case ui::cmd::kImportCampaign:
+                campaign_->ImportCampaignFile();
+                return;
+            case ui::cmd::kExportCampaign:
+                campaign_->ExportCampaignFile();
+                return;
+            case ui::cmd::kClearStatus:
+                campaign_->ClearCallsStatus();
+                return;
+            case ui::cmd::kCustomizeColumns:
+                campaign_->CustomizeColumns(this);
+                return;
+            default:
+                break;
+        }
+    }
     switch (commandId) {
         case ui::cmd::kExit:
         case ui::cmd::kTrayExit:
@@ -130,17 +176,25 @@ void CDialerDlg::Initialize() {
     if (settings.get(&SettingsData::recfolder).empty()) {
         settings.set(&SettingsData::recfolder, folders_.defaultRecFolder());
     }
+    // A column choice edited by hand: 14 places, the phone shown.
+    settings.set(&SettingsData::fields, GridColumns::NormalizeFields(settings.get(&SettingsData::fields)));
 
     // 10: the campaign store, not bound to a file yet.
     CampaignStore::Replace();
 
-    // 11: the Skype link; it reports to this window.
+    // 11: the call controller with the Skype link it attaches; the link
+    // reports to the controller, which relays to this window.
     if (services_.skype != nullptr) {
         connector_ = &SkypeConnector::Create(services_.loop, *services_.skype);
         inputPort_ = std::make_unique<ServerInputPort>();
         router_ = std::make_unique<CallAudioRouter>(services_.loop, *connector_, inputPort_.get());
         connector_->SetAudioRouting(router_.get());
-        connector_->Attach(target());
+        greetingSink_ = std::make_unique<ServerGreetingSink>();
+        CallControllerServices calls{services_.loop, *connector_, *router_, *greetingSink_, services_.prompts, [] {
+            return Settings::HasInstance() ? Settings::Instance().get(&SettingsData::waitforanswer) : 45;
+        }};
+        calls.greetingInputReady = &ServerGreetingSink::Ready;
+        controller_ = &CallController::Instance(std::move(calls), target());
     }
 
     // 12: the audio ports and their stream threads.
@@ -164,17 +218,36 @@ void CDialerDlg::Initialize() {
         }
     }
 
-    // 15-16: the in-memory lists; the do-not-call loader when enabled.
+    // 13: the please-wait window.
+    waiting_ = new ui::CDlgWaitingMsg(this);
+
+    // 14: the grid, with the campaign commands that work on it.
     contacts_ = std::make_unique<ContactList>();
+    CampaignRoom::Services campaign{services_.loop, services_.prompts, *contacts_, folders_.defaultRecFolder(), target(),
+                                    [this] { StopDialing(); }, [this](const std::string& path) { ShowPath(path); },
+                                    [this] { statusCleared_ = true; }};
+    campaign_ = std::make_unique<CampaignRoom>(std::move(campaign), view_.gridArea);
+    view_.gridArea->layout()->addWidget(&campaign_->grid());
+    campaign_->model().SetEdited([this](std::int32_t id) {
+        services_.loop.post(target(), {um::UM_ROW_EDITED, static_cast<std::uintptr_t>(id), 0});
+    });
+    campaign_->grid().SetRowMenu([this](std::int32_t id) {
+        services_.loop.post(target(), {um::UM_ROW_MENU, static_cast<std::uintptr_t>(id), 0});
+    });
+    campaign_->grid().SetRowDeleted([this](std::int32_t id) {
+        services_.loop.post(target(), {um::UM_ROW_DELETED, static_cast<std::uintptr_t>(id), 0});
+    });
+
+    // 15-16: the do-not-call list and its loader when enabled.
     doNotCall_ = std::make_unique<DoNotCallList>();
     doNotCallLoader_ = std::make_unique<DoNotCallLoader>(services_.loop, closing_, *doNotCall_, [] {
         return Settings::HasInstance() ? Settings::Instance().get(&SettingsData::donotcallfile) : std::string();
     });
     if (settings.get(&SettingsData::donotcall)) doNotCallLoader_->Start();
 
-    // 17: the last campaign is shown in the path line.
+    // 17: the last campaign, opened by a worker.
     const std::string lastcamp = settings.get(&SettingsData::lastcamp);
-    if (!lastcamp.empty()) view_.campaignPath->setText(QStringLiteral(" ") + QString::fromStdString(lastcamp));
+    if (!lastcamp.empty()) campaign_->Open(lastcamp);
 
     // 18: placement.
     ApplyPlacement(settings.get(&SettingsData::pos));
@@ -192,13 +265,12 @@ void CDialerDlg::Shutdown() {
     // 1: from here on every background thread ends at its next look.
     closing_.set();
 
-    // 2: a campaign with a file is written out whole, for the last time.
+    // 2: a campaign with a file is written out whole, for the last time, by
+    // a worker; file work still under way ends first. Events keep flowing.
+    if (campaign_) campaign_->WaitForFileWork(500);
     const auto store = CampaignStore::Current();
     const std::string campaignPath = store ? store->path() : std::string();
-    if (!campaignPath.empty() && contacts_) {
-        CampaignHooks hooks{services_.loop, kNoTarget, {}, {}, {}};
-        WriteOutCampaign(campaignPath, hooks, contacts_->Snapshot(), true);
-    }
+    if (!campaignPath.empty() && campaign_) campaign_->WriteOutAtExit(campaignPath);
 
     // 4: the tray icon goes.
     if (tray_ != nullptr) tray_->hide();
@@ -209,7 +281,8 @@ void CDialerDlg::Shutdown() {
     if (doNotCallLoader_) doNotCallLoader_->Join();
     doNotCallLoader_.reset();
 
-    // 6-7: the contact list and the do-not-call list.
+    // 6-7: the grid and its commands, the contact list and the do-not-call list.
+    campaign_.reset();
     contacts_.reset();
     doNotCall_.reset();
 
@@ -224,7 +297,11 @@ void CDialerDlg::Shutdown() {
     }
     CampaignStore::Destroy();
 
-    // 12: the Skype link.
+    // 12: the call controller, then the Skype link it attached.
+    if (controller_ != nullptr) {
+        CallController::DestroyInstance();
+        controller_ = nullptr;
+    }
     if (connector_ != nullptr) {
         SkypeConnector::DestroyInstance();
         connector_ = nullptr;
@@ -264,9 +341,72 @@ void CDialerDlg::OnEvent(const Event& event) {
         case um::UM_SKYPE_REFUSED:
             ShowRefusal();
             break;
-        default:
+        case um::UM_SKYPE_ATTACHED:
+            ShowStatusCheck(false);
+            break;
+        case um::UM_SKYPE_PENDING:
+            ShowStatusCheck(true);
+            break;
+        case um::UM_BUSY:
+            SetBusy(event.wParam == 1);
+            break;
+        case um::UM_ROW_EDITED:
+            if (campaign_) campaign_->RowEdited(static_cast<std::int32_t>(event.wParam));
+            break;
+        case um::UM_ROW_DELETED:
+            if (campaign_) campaign_->RowDeleted(static_cast<std::int32_t>(event.wParam));
+            break;
+        case um::UM_OPTIONS_CHANGED:
+            if (doNotCallLoader_ && Settings::HasInstance() && Settings::Instance().get(&SettingsData::donotcall)) {
+                doNotCallLoader_->Start();
+            }
+            break;
+        case um::UM_END_CALL:
+            if (controller_ != nullptr) controller_->Reset();
+            break;
+        case um::UM_HOLD:
+        case um::UM_RESUME:
+            if (controller_ != nullptr) controller_->HoldOrResume(event.id == um::UM_HOLD);
+            break;
+        case um::UM_STOP_GREETING:
+            if (controller_ != nullptr) controller_->StopGreeting();
+            break;
+        default:  // the call's events belong to the dial loop and the call outcome handling
             break;
     }
+}
+
+void CDialerDlg::ShowPath(const std::string& path) {
+    view_.campaignPath->setText(path.empty() ? QString() : QStringLiteral(" ") + QString::fromStdString(path));
+}
+
+void CDialerDlg::SetBusy(bool busy) {
+    // Workers overlap: the window stays up until the last one has ended.
+    busyCount_ = busy ? busyCount_ + 1 : std::max(0, busyCount_ - 1);
+    if (waiting_ == nullptr) return;
+    if (busyCount_ > 0) {
+        waiting_->show();
+        waiting_->raise();
+    } else {
+        waiting_->hide();
+    }
+}
+
+void CDialerDlg::ShowStatusCheck(bool show) {
+    if (statusCheck_ == nullptr) {
+        statusCheck_ = new ui::CDlgStatusCheck(services_.loop, [] { return static_cast<std::uint32_t>(AttachStatus().load()); },
+                                               this);
+    }
+    if (show) {
+        statusCheck_->show();
+        statusCheck_->raise();
+    } else {
+        statusCheck_->hide();
+    }
+}
+
+void CDialerDlg::StopDialing() {
+    if (controller_ != nullptr) controller_->Reset();
 }
 
 // Statuses 0 to 2 mean no usable Skype; 3 to 8 are all online-like.

@@ -16,6 +16,8 @@ class QSystemTrayIcon;
 namespace zorvan {
 
 class AutosaveThread;
+class CampaignRoom;
+class CallController;
 class ContactList;
 class DoNotCallList;
 class DoNotCallLoader;
@@ -26,6 +28,13 @@ class CallAudioRouter;
 class InputPortControl;
 class SkypeConnector;
 class SkypeTransport;
+namespace audio {
+class InputPortSink;
+}
+namespace ui {
+class CDlgStatusCheck;
+class CDlgWaitingMsg;
+}  // namespace ui
 
 // What the main window needs from the platform; tests hand in their own.
 struct DialerServices {
@@ -60,6 +69,11 @@ public:
     const ui::MainWindowView& view() const { return view_; }
     const AppFolders& appFolders() const { return folders_; }
     ContactList* contacts() const { return contacts_.get(); }
+    CampaignRoom* campaign() const { return campaign_.get(); }
+    ui::CDlgStatusCheck* statusCheck() const { return statusCheck_; }
+    ui::CDlgWaitingMsg* waitingMsg() const { return waiting_; }
+    int busyCount() const { return busyCount_; }
+    bool statusCleared() const { return statusCleared_; }
     DoNotCallList* doNotCall() const { return doNotCall_.get(); }
     TargetId target() const { return target_ ? target_->id() : kNoTarget; }
 
@@ -72,12 +86,20 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+public:
+    // A command of the menus, the toolbar's popups or the buttons.
     void OnCommand(int commandId);
+
+private:
     void ConnectCommands();
     void AddTrayIcon();
     void ApplyPlacement(const std::string& pos);
     void ShowConnection(std::uintptr_t userStatus);
     void ShowRefusal();
+    void ShowPath(const std::string& path);
+    void ShowStatusCheck(bool show);
+    void SetBusy(bool busy);
+    void StopDialing();
     std::string CurrentPos() const;
 
     DialerServices services_;
@@ -90,6 +112,13 @@ private:
     bool shutDown_ = false;
     bool connected_ = false;
     SkypeConnector* connector_ = nullptr;
+    CallController* controller_ = nullptr;
+    std::unique_ptr<audio::InputPortSink> greetingSink_;
+    std::unique_ptr<CampaignRoom> campaign_;
+    ui::CDlgStatusCheck* statusCheck_ = nullptr;
+    ui::CDlgWaitingMsg* waiting_ = nullptr;
+    int busyCount_ = 0;  // file workers under way: the please-wait window stays up until the last ends
+    bool statusCleared_ = false;
     std::unique_ptr<InputPortControl> inputPort_;
     std::unique_ptr<CallAudioRouter> router_;
     std::unique_ptr<ScopedTarget> target_;

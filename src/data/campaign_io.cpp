@@ -18,52 +18,74 @@ void PostBusy(const CampaignHooks& hooks, bool busy) {
 
 }  // namespace
 
+CampaignFileRead ReadCampaignFile(const std::string& path) {
+    CampaignFileRead read;
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return read;
+    CampaignStore reading;
+    if (!reading.Open(path)) {
+        read.result = CampaignOpenResult::Unreadable;
+        return read;
+    }
+    const int count = reading.ContactCount();
+    read.contacts.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        Contact contact;
+        if (reading.ReadContact(i, contact)) read.contacts.push_back(std::move(contact));
+    }
+    read.result = CampaignOpenResult::Opened;
+    return read;
+}
+
+void TellUnreadable(Prompts& prompts, const std::string& path) {
+    prompts.messageBox("Zorvan Dialer", "The campaign file could not be read:\n" + path +
+                                            "\n\nIt is not a valid campaign file. It was left as it is.",
+                       PromptIcon::Error, PromptButtons::Ok);
+}
+
+std::shared_ptr<CampaignStore> RebindCampaign(const std::string& path, const std::vector<Contact>& contacts) {
+    // A fresh document renamed over the old file when saved: the file then
+    // holds the contacts under their new ids.
+    auto store = CampaignStore::Replace();
+    store->Bind(path);
+    for (const Contact& contact : contacts) store->WriteContact(contact, true);
+    return store;
+}
+
 CampaignOpenResult OpenCampaign(const std::string& path, const CampaignHooks& hooks, ContactList& contacts,
                                 Prompts& prompts) {
-    std::error_code ec;
-    if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return CampaignOpenResult::NoFile;
-
     // Read the file before anything of the open campaign is given up: a file
     // that does not parse leaves everything as it was.
-    auto reading = std::make_shared<CampaignStore>();
-    if (!reading->Open(path)) {
-        prompts.messageBox("Zorvan Dialer", "The campaign file could not be read:\n" + path +
-                                                "\n\nIt is not a valid campaign file. It was left as it is.",
-                           PromptIcon::Error, PromptButtons::Ok);
-        return CampaignOpenResult::Unreadable;
+    CampaignFileRead read = ReadCampaignFile(path);
+    if (read.result == CampaignOpenResult::NoFile) return read.result;
+    if (read.result == CampaignOpenResult::Unreadable) {
+        TellUnreadable(prompts, path);
+        return read.result;
     }
 
     CampaignStore::Destroy();
     PostBusy(hooks, true);
     if (hooks.resetForOpen) hooks.resetForOpen();
     contacts.Clear();
-
-    const int count = reading->ContactCount();
-    for (int i = 0; i < count; ++i) {
-        Contact contact;
-        if (!reading->ReadContact(i, contact)) continue;
-        contact.id = hooks.insertIntoGrid ? hooks.insertIntoGrid(contact) : i + 1;
+    for (std::size_t i = 0; i < read.contacts.size(); ++i) {
+        Contact& contact = read.contacts[i];
+        contact.id = hooks.insertIntoGrid ? hooks.insertIntoGrid(contact) : static_cast<std::int32_t>(i + 1);
         contacts.Append(contact);
     }
     if (hooks.expandRoot) hooks.expandRoot();
 
-    // The file now gets the contacts under their new ids, written whole into a
-    // fresh document and renamed over the old file.
-    auto store = CampaignStore::Replace();
-    store->Bind(path);
-    for (const Contact& contact : contacts.Snapshot()) store->WriteContact(contact, true);
-    const bool saved = store->SaveIfModified();
+    const bool saved = RebindCampaign(path, contacts.Snapshot())->SaveIfModified();
     PostBusy(hooks, false);
     return saved ? CampaignOpenResult::Opened : CampaignOpenResult::NotSaved;
 }
 
 bool WriteOutCampaign(const std::string& path, const CampaignHooks& hooks, const std::vector<Contact>& contacts,
-                      bool closing) {
+                      bool closing, bool exact) {
     if (path.empty()) return false;
     CampaignStore::Destroy();
     if (!closing) PostBusy(hooks, true);
     auto store = CampaignStore::Replace();
-    if (closing) {
+    if (closing || exact) {
         // The file is to hold exactly the list: no need to read it first.
         store->Bind(path);
         store->RemoveAllContacts();

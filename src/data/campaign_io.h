@@ -9,6 +9,7 @@
 
 namespace zorvan {
 
+class CampaignStore;
 class ContactList;
 class Prompts;
 
@@ -33,6 +34,20 @@ enum class CampaignOpenResult {
     NotSaved,    // opened, but the renamed contacts could not be written back (the store stays bound)
 };
 
+// The contacts of a campaign file, read on a worker thread; nothing of the
+// open campaign is touched. `result` is Opened, NoFile or Unreadable.
+struct CampaignFileRead {
+    CampaignOpenResult result = CampaignOpenResult::NoFile;
+    std::vector<Contact> contacts;  // in file order, ids not yet given
+};
+CampaignFileRead ReadCampaignFile(const std::string& path);
+// Tells the user that the file at `path` is no campaign file (it is kept).
+void TellUnreadable(Prompts& prompts, const std::string& path);
+
+// A new current store bound to `path` holding exactly `contacts` under
+// their ids, not yet saved (the caller saves it, on a worker if it likes).
+std::shared_ptr<CampaignStore> RebindCampaign(const std::string& path, const std::vector<Contact>& contacts);
+
 // Opens the campaign file at `path` into a new current store, the grid (new
 // ids) and `contacts`, then rewrites the file so that it holds exactly those
 // contacts under their new ids. The rewrite replaces the file atomically; the
@@ -42,9 +57,9 @@ CampaignOpenResult OpenCampaign(const std::string& path, const CampaignHooks& ho
 
 // Writes the whole campaign to `path` through a new current store, which
 // stays bound to that path. An existing file there keeps its contacts,
-// except while the program is closing (the file then holds just the list).
-// No busy events while closing.
+// except while the program is closing or when `exact` is asked for (the
+// file then holds just the list). No busy events while closing.
 bool WriteOutCampaign(const std::string& path, const CampaignHooks& hooks, const std::vector<Contact>& contacts,
-                      bool closing);
+                      bool closing, bool exact = false);
 
 }  // namespace zorvan

@@ -233,7 +233,7 @@ bool CallController::PlayGreeting(const std::string& path, bool hangUpAfter) {
     state_ = StateGreeting;
     // Other events run during the pauses; the call may change meanwhile.
     services_.loop.pumpWait(300);
-    services_.router.RouteGreetingInput(id, services_.greetingPort);
+    services_.router.RouteGreetingInput(id, services_.connector.capturePort());
     // The routing command can wait a poll of the sender before it goes out,
     // and the client connects only when it has it: a greeting started before
     // that would lose its first second. Wait (events flowing) until the
@@ -262,7 +262,7 @@ bool CallController::StopGreeting() {
     const std::string id = CallId();
     if (id.empty()) return false;
     if (player_) player_->Stop();
-    services_.router.RestoreInput(id, services_.greetingPort);
+    services_.router.RestoreInput(id, services_.connector.capturePort());
     return true;
 }
 

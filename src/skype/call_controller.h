@@ -35,7 +35,6 @@ struct CallControllerServices {
     audio::InputPortSink& greetingSink;  // the input port the greeting goes out on
     Prompts& prompts;
     std::function<int()> waitForAnswerSeconds;  // the waitforanswer setting
-    std::string greetingPort = "56127";
     // True once the client has connected to the greeting port (none: not
     // waited for).
     std::function<bool()> greetingInputReady = {};

@@ -21,4 +21,19 @@ public:
     }
 };
 
+// Where greetings go: the process's audio server, whenever it exists.
+class ServerGreetingSink final : public audio::InputPortSink {
+public:
+    bool SendToInputPort(const std::uint8_t* data, std::size_t length) override {
+        auto* server = audio::AudioStreamServer::Instance();
+        return server != nullptr && server->SendToInputPort(data, length);
+    }
+    // The client has connected to the greeting port.
+    static bool Ready() {
+        auto* server = audio::AudioStreamServer::Instance();
+        int socket = -1;
+        return server != nullptr && server->inputServer().FirstConnectedSocket(socket);
+    }
+};
+
 }  // namespace zorvan

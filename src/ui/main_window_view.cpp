@@ -76,7 +76,7 @@ MainWindowView BuildMainWindowView(QMainWindow& window) {
 
     auto* toolbarRow = new QHBoxLayout;
     view.toolbar[0] = MakePopupButton(central, "New...", cmd::kButtonNew,
-                                      {{"New campaign", cmd::kNewCampaign}, {"Insert contact", cmd::kInsertContact}});
+                                      {{"New campaign", cmd::kNewCampaign}, {"Insert contact", cmd::kPopupInsertContact}});
     view.toolbar[1] = MakePopupButton(central, "Import...", cmd::kButtonImport,
                                       {{"Import campaign file", cmd::kImportCampaign}, {"Import CSV file", cmd::kImportCsv}});
     view.toolbar[2] = MakePopupButton(central, "Export...", cmd::kButtonExport,

@@ -33,6 +33,8 @@ inline constexpr int kCsvReport = 32787;
 inline constexpr int kClearStatus = 32788;
 inline constexpr int kCustomizeColumns = 32789;
 inline constexpr int kTrayExit = 32771;
+// The New... button's "Insert contact": waits for the Temp file in shorter slices.
+inline constexpr int kPopupInsertContact = 32790;
 
 inline constexpr int kButtonNew = 1098;
 inline constexpr int kButtonImport = 1009;

@@ -67,7 +67,7 @@ struct Controller {
     test::FakePrompts prompts;
     int waitForAnswer = 45;
     std::function<bool()> inputReady;  // whether the client is on the greeting port; unset: at once
-    CallController controller{{loop, connector, router, sink, prompts, [this] { return waitForAnswer; }, "56127",
+    CallController controller{{loop, connector, router, sink, prompts, [this] { return waitForAnswer; },
                                [this] { return !inputReady || inputReady(); }},
                               mainTarget.id()};
 

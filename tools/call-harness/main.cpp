@@ -237,8 +237,7 @@ int main(int argc, char** argv) {
         audio::AudioStreamServer::Create(prompts, audio::AudioStreamServer::PortsFromEnvironment());
     audio.SetRerouteRequest([&router] { router.RequestReroute(); });
     if (!audio.OpenInputPort() || !audio.OpenOutputPort()) return 1;
-    const std::string greetingPort = std::to_string(audio.inputPort());
-    connector.SetAudioPorts(greetingPort, std::to_string(audio.outputPort()));
+    connector.SetAudioPorts(std::to_string(audio.inputPort()), std::to_string(audio.outputPort()));
 
     CallController* controller = nullptr;
     Harness harness(options, controller, connector, audio, loop);
@@ -248,7 +247,7 @@ int main(int argc, char** argv) {
     audio.SetNotifyWindow(main.id());
     audio.amd().SetThreshold([&options] { return options.threshold; });
     CallControllerServices services{loop, connector, router, audio, prompts,
-                                    [&options] { return options.waitForAnswer; }, greetingPort};
+                                    [&options] { return options.waitForAnswer; }};
     services.greetingInputReady = [&audio] {
         int socket = -1;
         return audio.inputServer().FirstConnectedSocket(socket);

@@ -1,6 +1,10 @@
 #include "platform/qt/qt_prompts.h"
 
 #include <QCoreApplication>
+#include <QCursor>
+#include <QDir>
+#include <QFileDialog>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QThread>
@@ -48,6 +52,39 @@ PromptAnswer QtPrompts::show(const std::string& caption, const std::string& text
         case QMessageBox::Ok: return PromptAnswer::Ok;
         default: return PromptAnswer::Cancel;
     }
+}
+
+std::optional<std::string> QtPrompts::fileDialog(const FileDialogRequest& request, bool save) {
+    QFileDialog dialog(parent_, QString::fromStdString(request.caption), QString::fromStdString(request.folder),
+                       QString::fromStdString(request.filter));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!request.defaultSuffix.empty()) dialog.setDefaultSuffix(QString::fromStdString(request.defaultSuffix));
+    if (!request.defaultName.empty()) dialog.selectFile(QString::fromStdString(request.defaultName));
+    if (save && !request.confirmOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
+}
+
+std::optional<std::string> QtPrompts::saveFile(const FileDialogRequest& request) { return fileDialog(request, true); }
+
+std::optional<std::string> QtPrompts::openFile(const FileDialogRequest& request) { return fileDialog(request, false); }
+
+std::optional<std::string> QtPrompts::chooseFolder(const std::string& start) {
+    const QString folder =
+        QFileDialog::getExistingDirectory(parent_, QStringLiteral("Select folder"), QString::fromStdString(start));
+    if (folder.isEmpty()) return std::nullopt;
+    return folder.toStdString();
+}
+
+std::optional<int> QtPrompts::popupMenu(const std::vector<std::string>& items) {
+    QMenu menu(parent_);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        menu.addAction(QString::fromStdString(items[i]))->setData(static_cast<int>(i));
+    }
+    const QAction* chosen = menu.exec(QCursor::pos());
+    if (chosen == nullptr) return std::nullopt;
+    return chosen->data().toInt();
 }
 
 }  // namespace zorvan

@@ -17,9 +17,15 @@ public:
     void setParent(QWidget* parent) { parent_ = parent; }
     PromptAnswer messageBox(const std::string& caption, const std::string& text, PromptIcon icon,
                             PromptButtons buttons) override;
+    // The dialogs and menus below run on the user-interface thread only.
+    std::optional<std::string> saveFile(const FileDialogRequest& request) override;
+    std::optional<std::string> openFile(const FileDialogRequest& request) override;
+    std::optional<std::string> chooseFolder(const std::string& start) override;
+    std::optional<int> popupMenu(const std::vector<std::string>& items) override;
 
 private:
     PromptAnswer show(const std::string& caption, const std::string& text, PromptIcon icon, PromptButtons buttons);
+    std::optional<std::string> fileDialog(const FileDialogRequest& request, bool save);
 
     QWidget* parent_;
 };

@@ -1,0 +1,251 @@
+#include "app/campaign_room.h"
+
+#include <ctime>
+#include <filesystem>
+
+#include "data/campaign_store.h"
+#include "data/contact_list.h"
+#include "data/disposition_list.h"
+#include "data/greeting_list.h"
+#include "data/settings.h"
+#include "data/status_text.h"
+#include "platform/prompts.h"
+#include "platform/um_events.h"
+#include "ui/campaign_model.h"
+#include "ui/contact_grid.h"
+#include "ui/dlg_customize_columns.h"
+
+namespace zorvan {
+
+namespace {
+
+// Private to the room: an open worker has read its file; file work ended.
+constexpr std::uint32_t kOpenRead = 0x7F01;
+constexpr std::uint32_t kFileWorkDone = 0x7F02;
+
+constexpr const char* kCampaignFilter = "XML Campaign Files (*.xml)";
+
+std::string LocalTime(EventLoop& loop, const char* format) {
+    const std::time_t now = std::chrono::system_clock::to_time_t(loop.wallNow());
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[64];
+    std::strftime(text, sizeof text, format, &local);
+    return text;
+}
+
+}  // namespace
+
+CampaignRoom::CampaignRoom(Services services, QWidget* gridParent)
+    : services_(std::move(services)), target_(services_.loop, *this) {
+    bool customize = false;
+    std::string fields = "11100000000000";
+    if (Settings::HasInstance()) {
+        customize = Settings::Instance().get(&SettingsData::customize);
+        fields = Settings::Instance().get(&SettingsData::fields);
+    }
+    rows_ = CampaignRows(GridColumns::Build(customize, fields));
+    model_ = std::make_unique<ui::CampaignModel>(rows_);
+    grid_ = new ui::ContactGrid(*model_, services_.prompts, gridParent);
+}
+
+CampaignRoom::~CampaignRoom() {
+    for (std::thread& worker : workers_) {
+        if (worker.joinable()) worker.join();
+    }
+}
+
+void CampaignRoom::Spawn(std::function<void()> work) {
+    // Workers that have ended are collected as new ones start.
+    std::erase_if(workers_, [](std::thread& t) { return !t.joinable(); });
+    workers_.push_back(services_.loop.spawn(std::move(work)));
+}
+
+void CampaignRoom::PostBusy(bool busy) {
+    if (services_.busyTarget != kNoTarget) services_.loop.post(services_.busyTarget, {um::UM_BUSY, busy ? 1u : 0u, 0});
+}
+
+std::string CampaignRoom::TempCampaignPath() const {
+    return services_.documentsFolder + "Temp-" + LocalTime(services_.loop, "%Y-%m-%d_%H-%M-%S") + "-Campaign.xml";
+}
+
+void CampaignRoom::NewCampaign() {
+    if (services_.stopDialing) services_.stopDialing();
+    services_.contacts.Clear();
+    model_->Reset([this] { rows_.Clear(); });
+    CampaignStore::Replace();  // the old one saves what it had; the new one has no file
+}
+
+void CampaignRoom::InsertContact(std::int64_t sliceMs) {
+    Contact contact;
+    contact.id = model_->InsertContact(contact);
+    services_.contacts.Append(contact);
+    auto store = CampaignStore::Instance();
+    if (store->hasPath()) store->WriteContact(contact, true);
+    grid_->ShowRow(contact.id);
+    grid_->edit(model_->IndexOf(contact.id, 0));
+    if (store->hasPath()) return;
+    WriteOut(TempCampaignPath(), false);
+    WaitForFileWork(sliceMs);
+}
+
+void CampaignRoom::RemoveCurrentCampaign() {
+    NewCampaign();
+    if (services_.showPath) services_.showPath({});
+    if (!Settings::HasInstance()) return;
+    Settings::Instance().set(&SettingsData::lastcamp, std::string());
+    Settings::Instance().Save(DispositionList::Instance(), GreetingList::Instance());
+}
+
+void CampaignRoom::ImportCampaignFile() {
+    FileDialogRequest request;
+    request.caption = "Import Campaign File";
+    request.folder = services_.documentsFolder;
+    request.defaultSuffix = "xml";
+    request.filter = kCampaignFilter;
+    if (const auto path = services_.prompts.openFile(request)) Open(*path);
+}
+
+void CampaignRoom::ExportCampaignFile() {
+    FileDialogRequest request;
+    request.caption = "Export Campaign File";
+    request.folder = services_.documentsFolder;
+    request.defaultName = LocalTime(services_.loop, "%Y-%m-%d") + "-Campaign.xml";
+    request.defaultSuffix = "xml";
+    request.filter = kCampaignFilter;
+    request.confirmOverwrite = true;
+    // A file the user agreed to replace holds exactly this campaign.
+    if (const auto path = services_.prompts.saveFile(request)) WriteOut(*path, true);
+}
+
+void CampaignRoom::ClearCallsStatus() {
+    const int column = rows_.columns().dispositionColumn();
+    auto store = CampaignStore::Instance();
+    const bool cleared = ClearAllStatuses(services_.prompts, services_.contacts, [&](std::int32_t id) {
+        model_->SetCell(id, column, {});
+        // The file too: otherwise the next save would bring the statuses back.
+        if (store->hasPath()) store->SetStatus(id, {});
+    });
+    if (cleared && services_.onStatusCleared) services_.onStatusCleared();
+}
+
+void CampaignRoom::CustomizeColumns(QWidget* parent) {
+    if (!Settings::HasInstance()) return;
+    Settings& settings = Settings::Instance();
+    const bool customize = settings.get(&SettingsData::customize);
+    const std::string fields = settings.get(&SettingsData::fields);
+    ui::CDlgCustomizeDisplayColumn dialog(customize, fields, parent);
+    if (dialog.exec() != QDialog::Accepted) return;
+    settings.set(&SettingsData::customize, dialog.customize());
+    settings.set(&SettingsData::fields, dialog.fields());
+    settings.Save(DispositionList::Instance(), GreetingList::Instance());
+    // "0" and "1" have no letter case, so the comparison is exact.
+    if (dialog.customize() == customize && dialog.fields() == fields) return;
+    PostBusy(true);
+    ApplyColumns(dialog.customize(), dialog.fields());
+    PostBusy(false);
+}
+
+void CampaignRoom::ApplyColumns(bool customize, const std::string& fields) {
+    const std::vector<Contact> contacts = services_.contacts.Snapshot();
+    model_->Reset([&] { rows_.Rebuild(GridColumns::Build(customize, fields), contacts); });
+}
+
+void CampaignRoom::Open(const std::string& path) {
+    if (services_.showPath) services_.showPath(path);
+    std::error_code error;
+    if (path.empty() || !std::filesystem::is_regular_file(path, error)) return;  // the line keeps the path
+    PostBusy(true);
+    ++running_;
+    Spawn([this, path] {
+        CampaignFileRead read = ReadCampaignFile(path);
+        {
+            std::lock_guard lock(mutex_);
+            opened_.push_back({path, std::move(read)});
+        }
+        services_.loop.post(target_.id(), {kOpenRead, 0, 0});
+    });
+}
+
+void CampaignRoom::ApplyOpened(CampaignFileRead read, const std::string& path) {
+    if (read.result != CampaignOpenResult::Opened) {
+        if (read.result == CampaignOpenResult::Unreadable) TellUnreadable(services_.prompts, path);
+        PostBusy(false);
+        --running_;
+        return;
+    }
+    NewCampaign();
+    model_->Reset([&] {
+        for (Contact& contact : read.contacts) {
+            contact.id = 0;  // fresh ids, written back to the file below
+            contact.id = rows_.Insert(contact);
+            services_.contacts.Append(contact);
+        }
+    });
+    grid_->ApplyColumns();
+    // The file gets the contacts under their ids; written by a worker.
+    auto store = RebindCampaign(path, services_.contacts.Snapshot());
+    Spawn([this, store] {
+        store->SaveIfModified();
+        PostBusy(false);
+        --running_;
+        services_.loop.post(target_.id(), {kFileWorkDone, 0, 0});
+    });
+}
+
+void CampaignRoom::WriteOut(const std::string& path, bool exact) {
+    if (path.empty()) return;
+    if (services_.showPath) services_.showPath(path);
+    ++running_;
+    Spawn([this, path, exact, contacts = services_.contacts.Snapshot()] {
+        CampaignHooks hooks{services_.loop, services_.busyTarget, {}, {}, {}};
+        WriteOutCampaign(path, hooks, contacts, false, exact);
+        --running_;
+        services_.loop.post(target_.id(), {kFileWorkDone, 0, 0});
+    });
+}
+
+void CampaignRoom::WriteOutAtExit(const std::string& path) {
+    ++running_;
+    Spawn([this, path, contacts = services_.contacts.Snapshot()] {
+        CampaignHooks hooks{services_.loop, kNoTarget, {}, {}, {}};
+        WriteOutCampaign(path, hooks, contacts, true);
+        --running_;
+    });
+    WaitForFileWork(500);
+}
+
+void CampaignRoom::WaitForFileWork(std::int64_t sliceMs) {
+    while (running_ > 0) services_.loop.pumpWait(sliceMs);
+}
+
+void CampaignRoom::RowEdited(std::int32_t id) {
+    const auto* cells = rows_.CellsOf(id);
+    std::optional<Contact> contact = services_.contacts.Find(id);
+    if (cells == nullptr || !contact) return;
+    // The cells the grid shows go into the contact; hidden fields, the call
+    // time and the recording stay as they were.
+    rows_.columns().Merge(*contact, *cells);
+    services_.contacts.Update(id, *contact);
+    services_.contacts.SetDuration(id, contact->ccon);
+    auto store = CampaignStore::Instance();
+    if (store->hasPath()) store->UpdateContact(id, *contact);
+}
+
+void CampaignRoom::RowDeleted(std::int32_t id) {
+    services_.contacts.Remove(id);
+    auto store = CampaignStore::Instance();
+    if (store->hasPath()) store->DeleteContact(id);
+}
+
+void CampaignRoom::OnEvent(const Event& event) {
+    if (event.id != kOpenRead) return;
+    std::vector<Opened> opened;
+    {
+        std::lock_guard lock(mutex_);
+        opened.swap(opened_);
+    }
+    for (Opened& one : opened) ApplyOpened(std::move(one.read), one.path);
+}
+
+}  // namespace zorvan
