@@ -13,6 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include <map>
+#include <pugixml.hpp>
+
 #include "support/conf_checks.h"
 #include "support/temp_dir.h"
 
@@ -132,6 +135,61 @@ TEST(Program, SigintEndsTheProgramLikeExit) {
     ASSERT_EQ(::kill(pid, SIGINT), 0);
     EXPECT_EQ(WaitExit(pid, 20s), 0);
     EXPECT_TRUE(fs::exists(home / ".config/Zorvan/conf.xml"));
+}
+
+// The contacts of a campaign file: each one's fields by name, in file order.
+std::vector<std::map<std::string, std::string>> Contacts(const std::string& path) {
+    pugi::xml_document doc;
+    EXPECT_TRUE(doc.load_file(path.c_str())) << path;
+    std::vector<std::map<std::string, std::string>> out;
+    for (pugi::xml_node c : doc.child("dialer").child("contacts").children()) {
+        std::map<std::string, std::string> fields;
+        for (pugi::xml_node f : c.children()) fields[f.name()] = f.text().get();
+        out.push_back(fields);
+    }
+    return out;
+}
+
+TEST(Program, TheLastCampaignOpensAtStartAndTheExitWritesTheSameContactsBack) {
+    test::TempDir home;
+    test::TempDir runtime;
+    fs::create_directories(home / "Documents/Zorvan");
+    fs::create_directories(home / ".config/Zorvan");
+    const std::string campaign = home / "Documents/Zorvan/Kampagne März.xml";
+    // A file edited by hand: fields in another order, some missing, other
+    // element names, names beyond ASCII, a contact without a phone.
+    test::WriteFile(campaign,
+                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<dialer>\n <contacts>\n"
+                    "  <contact><phone>+49 30 555 0101</phone><fname>Jürgen</fname><lname>Weiß</lname>"
+                    "<notes>Rückruf &amp; Angebot</notes><cstatus>Call Succeeded</cstatus><ccon>00:02:10</ccon>"
+                    "<ctime>09:15:00</ctime><recfile>/rec/j.mp3</recfile><email>j@example.de</email>"
+                    "<website>w</website><fax>f</fax><company>Bäckerei</company><job>Chef</job><street>Hauptstr. 1"
+                    "</street><city>Köln</city><state>NRW</state><country>DE</country><zip>50667</zip>"
+                    "<others>x ,y</others></contact>\n"
+                    "  <c7><fname>山田</fname><lname>太郎</lname><phone></phone><notes>no number yet</notes></c7>\n"
+                    "  <c2><lname>Ó Súilleabháin</lname><fname>Siobhán</fname><phone>(416) 555-0107</phone></c2>\n"
+                    " </contacts>\n</dialer>\n");
+    test::WriteFile(home / ".config/Zorvan/conf.xml",
+                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?><dialer><conf><lastcamp>" + campaign +
+                        "</lastcamp></conf></dialer>");
+    auto before = Contacts(campaign);
+    ASSERT_EQ(before.size(), 3u);
+    const pid_t pid = Start(home.path(), runtime.path());
+    ASSERT_GT(pid, 0);
+    // Opening rewrites the file under the contacts' ids.
+    ASSERT_TRUE(WaitFor([&] { return test::ReadFile(campaign).find("<c1>") != std::string::npos; }, 20s));
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    EXPECT_EQ(WaitExit(pid, 20s), 0);
+    const auto after = Contacts(campaign);
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(after[i].size(), 19u) << "every field written";
+        for (const auto& [key, value] : after[i]) {
+            const auto it = before[i].find(key);
+            EXPECT_EQ(value, it == before[i].end() ? std::string() : it->second) << "contact " << i << " " << key;
+        }
+    }
+    EXPECT_NE(test::ReadFile(home / ".config/Zorvan/conf.xml").find(campaign), std::string::npos);
 }
 
 // Needs a session bus: ctest runs it inside dbus-run-session.
