@@ -22,6 +22,7 @@
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 #include "ui/campaign_model.h"
+#include "ui/clickable_label.h"
 #include "ui/contact_grid.h"
 #include "ui/dlg_customize_columns.h"
 #include "ui/status_dialogs.h"
@@ -291,6 +292,23 @@ TEST(CampaignRoom, ThePleaseWaitWindowStaysUpUntilTheLastWorkerEnds) {
     w.loop.post(w.dlg.target(), {um::UM_BUSY, 0, 0});
     QTRY_COMPARE(w.dlg.busyCount(), 0);
     EXPECT_FALSE(w.dlg.waitingMsg()->isVisible());
+    w.dlg.Shutdown();
+}
+
+TEST(CampaignRoom, TheStatusWindowFollowsPendingAndAttached) {
+    Window w;
+    w.dlg.Initialize();
+    EXPECT_EQ(w.dlg.statusCheck(), nullptr) << "made on first use";
+    w.loop.post(w.dlg.target(), {um::UM_SKYPE_PENDING, 0, 0});
+    QTRY_VERIFY(w.dlg.statusCheck() != nullptr && w.dlg.statusCheck()->isVisible());
+    w.loop.post(w.dlg.target(), {um::UM_SKYPE_ATTACHED, 0, 0});
+    QTRY_VERIFY(!w.dlg.statusCheck()->isVisible());
+    // Offline: the label is a link to the help page; online-like: it is not.
+    w.loop.post(w.dlg.target(), {um::UM_SKYPE_USER_STATUS, 2, 0});
+    QTRY_COMPARE(w.dlg.view().connection->text(), QStringLiteral("Skype is unavailable..."));
+    w.loop.post(w.dlg.target(), {um::UM_SKYPE_USER_STATUS, 7, 0});
+    QTRY_COMPARE(w.dlg.view().connection->text(), QStringLiteral("Connected to Skype"));
+    EXPECT_TRUE(w.dlg.connected());
     w.dlg.Shutdown();
 }
 
