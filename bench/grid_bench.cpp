@@ -48,13 +48,14 @@ long RssKb() {
 }
 
 int failures = 0;
+// A goal of 0 marks the floor; a negative one a figure given for information.
 void Report(const char* what, double value, const char* unit, double goal) {
     const bool ok = goal <= 0 || value <= goal;
     if (!ok) ++failures;
     if (goal > 0) {
         std::printf("%-48s %10.3f %-3s goal <= %g %s  %s\n", what, value, unit, goal, unit, ok ? "ok" : "OVER");
     } else {
-        std::printf("%-48s %10.3f %-3s (floor)\n", what, value, unit);
+        std::printf("%-48s %10.3f %-3s %s\n", what, value, unit, goal == 0 ? "(floor)" : "");
     }
 }
 
@@ -92,13 +93,19 @@ int main(int argc, char** argv) {
     constexpr int kContacts = 100000;
     const std::string campaign = (dir / "campaign.xml").string();
     {
-        std::vector<Contact> contacts;
-        contacts.reserve(kContacts);
-        for (int i = 0; i < kContacts; ++i) contacts.push_back(MakeContact(i));
-        QtEventLoop loop;
-        CampaignHooks hooks{loop, kNoTarget, {}, {}, {}};
-        WriteOutCampaign(campaign, hooks, contacts, true);
-        CampaignStore::Destroy();
+        // Written as text, so that making the file adds nothing to the
+        // memory measured below.
+        std::ofstream out(campaign);
+        out << "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n<dialer><contacts>";
+        for (int i = 0; i < kContacts; ++i) {
+            const Contact c = MakeContact(i);
+            out << "<c" << std::hex << c.id << std::dec << ">";
+            for (const ContactField& field : kContactFields) {
+                out << "<" << field.key << ">" << c.*field.member << "</" << field.key << ">";
+            }
+            out << "</c" << std::hex << c.id << std::dec << ">\n";
+        }
+        out << "</contacts></dialer>\n";
     }
     std::printf("campaign of %d contacts: %.1f MB\n", kContacts, static_cast<double>(fs::file_size(campaign)) / 1e6);
 
@@ -130,7 +137,7 @@ int main(int argc, char** argv) {
     QCoreApplication::processEvents();
     Report("file to a grid ready to scroll (100 000)", Seconds(openStart), "s", 2.0);
     room.WaitForFileWork(10);
-    Report("... and the file rewritten under the ids", Seconds(openStart), "s", 0);
+    Report("... and the file rewritten under the ids", Seconds(openStart), "s", -1);
     Report("resident memory with the campaign open", static_cast<double>(RssKb()) / 1024.0, "MB", 350);
 
     // A column change: every row's texts again, the ids kept.

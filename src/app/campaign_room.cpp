@@ -179,12 +179,24 @@ void CampaignRoom::ApplyOpened(CampaignFileRead read, const std::string& path) {
         for (Contact& contact : read.contacts) {
             contact.id = 0;  // fresh ids, written back to the file below
             contact.id = rows_.Insert(contact);
-            services_.contacts.Append(contact);
         }
     });
     grid_->ApplyColumns();
-    // The file gets the contacts under their ids; written by a worker.
-    auto store = RebindCampaign(path, services_.contacts.Snapshot());
+    // The file gets the contacts under their ids (the document that read it,
+    // renumbered, or a new one; written by a worker); then the list takes
+    // them over, without copies.
+    std::vector<std::int32_t> ids;
+    ids.reserve(read.contacts.size());
+    for (const Contact& contact : read.contacts) ids.push_back(contact.id);
+    std::shared_ptr<CampaignStore> store;
+    if (read.document && read.document->Renumber(ids)) {
+        store = std::move(read.document);
+        CampaignStore::Install(store);
+    } else {
+        store = RebindCampaign(path, read.contacts);
+    }
+    for (Contact& contact : read.contacts) services_.contacts.Append(std::move(contact));
+    read.contacts = {};
     Spawn([this, store] {
         store->SaveIfModified();
         PostBusy(false);

@@ -1,6 +1,7 @@
 #include "data/campaign_io.h"
 
 #include <filesystem>
+#include <memory>
 
 #include "data/campaign_store.h"
 #include "data/contact_list.h"
@@ -22,18 +23,19 @@ CampaignFileRead ReadCampaignFile(const std::string& path) {
     CampaignFileRead read;
     std::error_code ec;
     if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return read;
-    CampaignStore reading;
-    if (!reading.Open(path)) {
+    auto reading = std::make_shared<CampaignStore>();
+    if (!reading->Open(path)) {
         read.result = CampaignOpenResult::Unreadable;
         return read;
     }
-    const int count = reading.ContactCount();
+    const int count = reading->ContactCount();
     read.contacts.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         Contact contact;
-        if (reading.ReadContact(i, contact)) read.contacts.push_back(std::move(contact));
+        if (reading->ReadContact(i, contact)) read.contacts.push_back(std::move(contact));
     }
     read.result = CampaignOpenResult::Opened;
+    read.document = std::move(reading);
     return read;
 }
 

@@ -39,6 +39,9 @@ enum class CampaignOpenResult {
 struct CampaignFileRead {
     CampaignOpenResult result = CampaignOpenResult::NoFile;
     std::vector<Contact> contacts;  // in file order, ids not yet given
+    // The store that read them, bound to the file: once its elements are
+    // renumbered it can become the current store without a second document.
+    std::shared_ptr<CampaignStore> document;
 };
 CampaignFileRead ReadCampaignFile(const std::string& path);
 // Tells the user that the file at `path` is no campaign file (it is kept).

@@ -40,6 +40,45 @@ void CampaignStore::Destroy() {
     if (auto old = Take()) old->Retire();
 }
 
+void CampaignStore::Install(std::shared_ptr<CampaignStore> store) {
+    if (auto old = Take()) old->Retire();
+    std::lock_guard lock(gCurrentMutex);
+    gCurrent = std::move(store);
+}
+
+bool CampaignStore::Renumber(const std::vector<std::int32_t>& ids) {
+    std::lock_guard lock(mutex_);
+    if (retired_) return false;
+    XmlNode contacts = ContactsLocked();
+    std::size_t elements = 0;
+    for (XmlNode child = contacts.first_child(); child; child = child.next_sibling()) {
+        if (child.type() == pugi::node_element) ++elements;
+    }
+    if (elements != ids.size()) return false;
+    std::size_t at = 0;
+    for (XmlNode child = contacts.first_child(); child;) {
+        XmlNode next = child.next_sibling();
+        if (child.type() != pugi::node_element) {
+            contacts.remove_child(child);
+            child = next;
+            continue;
+        }
+        child.set_name(ContactElementName(ids[at++]).c_str());
+        XmlNode first;
+        for (const ContactField& field : kContactFields) {
+            const std::string key(field.key);
+            XmlNode value = child.child(key.c_str());
+            value = value ? child.append_move(value) : child.append_child(key.c_str());
+            if (!first) first = value;
+        }
+        while (child.first_child() != first) child.remove_child(child.first_child());
+        child = next;
+    }
+    modified_ = true;
+    InvalidateIndex();
+    return true;
+}
+
 bool CampaignStore::Open(const std::string& path) {
     std::lock_guard lock(mutex_);
     path_ = path;

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "data/contact.h"
 #include "data/xml_document.h"
@@ -28,6 +29,8 @@ public:
     static std::shared_ptr<CampaignStore> Replace();
     // Retires the current store (saving it when modified); none is current.
     static void Destroy();
+    // Retires the current store and makes `store` the current one.
+    static void Install(std::shared_ptr<CampaignStore> store);
 
     // Binds the store to a path and loads the file there, if any. False when
     // an existing file does not parse (the document is then empty).
@@ -45,6 +48,11 @@ public:
     bool SetDuration(std::int32_t id, const std::string& text);
     bool DeleteContact(std::int32_t id);
     bool RemoveAllContacts();
+    // Names the contact elements, in order, after `ids` and gives each the
+    // 19 fields in file order (missing ones empty, anything else dropped),
+    // so a document read from a file holds the contacts as the program does.
+    // False, changing nothing, when the count does not match.
+    bool Renumber(const std::vector<std::int32_t>& ids);
     // Writes the file when the store has a path and unsaved changes. A
     // failed write keeps the changes marked unsaved, so the next save
     // tries again.

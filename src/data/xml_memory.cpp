@@ -1,5 +1,6 @@
 #include "data/xml_memory.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 
 #include <cstddef>
@@ -74,7 +75,13 @@ void Deallocate(void* block) {
 
 void UseLargePagesForXml() {
     static std::once_flag once;
-    std::call_once(once, [] { pugi::set_memory_management_functions(Allocate, Deallocate); });
+    std::call_once(once, [] {
+        pugi::set_memory_management_functions(Allocate, Deallocate);
+        // A serialised campaign is tens of megabytes: blocks that large come
+        // from the kernel and go back to it when freed, rather than staying
+        // in a heap that a campaign's small strings keep from shrinking.
+        mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    });
 }
 
 }  // namespace zorvan
