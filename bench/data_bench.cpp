@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "data/campaign_io.h"
 #include "data/campaign_store.h"
 #include "data/do_not_call.h"
@@ -19,48 +20,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 using namespace zorvan;
-
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
-
-long RssKb() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    long value = 0;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            status >> value;
-            return value;
-        }
-        status.ignore(4096, '\n');
-    }
-    return 0;
-}
-
-int failures = 0;
-void Report(const char* what, double value, const char* unit, double goal) {
-    const bool ok = value <= goal;
-    if (!ok) ++failures;
-    std::printf("%-46s %10.3f %-3s goal <= %g %s  %s\n", what, value, unit, goal, unit, ok ? "ok" : "OVER");
-}
-
-Contact MakeContact(int i) {
-    Contact c;
-    c.id = i + 1;
-    c.fname = "First" + std::to_string(i);
-    c.lname = "Last" + std::to_string(i);
-    c.phone = "+1 (416) 555-" + std::to_string(1000000 + i);
-    c.email = "person" + std::to_string(i) + "@example.com";
-    c.company = "Company " + std::to_string(i % 977);
-    c.city = "Toronto";
-    c.notes = "Called about the offer; wants a call back";
-    c.cstatus = i % 3 == 0 ? "Call Succeeded" : "";
-    c.ctime = "10:11:12";
-    c.ccon = i % 3 == 0 ? "00:01:05" : "";
-    return c;
-}
+using namespace zorvan::bench;
 
 }  // namespace
 
