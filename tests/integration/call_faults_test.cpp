@@ -133,6 +133,14 @@ TEST(CallFaults, AClientThatSignsOutDuringTheCallEndsTheAttempt) {
     EXPECT_EQ(run.Events().back(), "ENDED 4");
 }
 
+TEST(CallFaults, ANetworkLossDuringTheCallEndsItOnceAsFailed) {
+    test::StandIn sim("number +15550901 ring 0.3 answer net-loss-at 1\n");
+    const auto run = test::RunHarness({"--number", "+15550901", "--linger", "1"});
+    EXPECT_EQ(run.Events(), (Lines{"ATTACHED", "DIALING", "CONNECTED", "ENDED 4"}));
+    EXPECT_NE(test::ReadFile(sim.log()).find("-> CALL 1001 FAILUREREASON 2"), std::string::npos);
+    ExpectNoSlowReply(sim);
+}
+
 TEST(CallFaults, TheFirstProtocolsWordsGiveTheSameEvents) {
     test::StandIn sim(
         "protocol 1\n"
