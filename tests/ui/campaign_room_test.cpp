@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
@@ -310,6 +311,47 @@ TEST(CampaignRoom, TheStatusWindowFollowsPendingAndAttached) {
     QTRY_COMPARE(w.dlg.view().connection->text(), QStringLiteral("Connected to Skype"));
     EXPECT_TRUE(w.dlg.connected());
     w.dlg.Shutdown();
+}
+
+TEST(CampaignRoom, ARightClickOnAContactRowAsksForItsMenuAndNotOnTheCampaignRow) {
+    Window w;
+    w.dlg.Initialize();
+    w.dlg.resize(900, 600);
+    w.dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.dlg));
+    OpenFile(w, WriteCampaign(w.home / "menu.xml", 2));
+    std::vector<std::int32_t> asked;
+    w.room().grid().SetRowMenu([&](std::int32_t id) { asked.push_back(id); });
+    ui::ContactGrid& grid = w.room().grid();
+    const auto RightClick = [&](const QModelIndex& index) {
+        const QPoint at = grid.visualRect(index).center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, grid.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(grid.viewport(), &event);
+    };
+    RightClick(w.room().model().RootIndex());
+    EXPECT_TRUE(asked.empty());
+    const std::int32_t second = w.room().rows().IdAt(1);
+    RightClick(w.room().model().IndexOf(second, 2));
+    EXPECT_EQ(asked, (std::vector<std::int32_t>{second}));
+    w.dlg.Shutdown();
+}
+
+TEST(ColumnDialog, ThePhoneIsAlwaysShownAndTheBoxesFollowTheFirstOne) {
+    ui::CDlgCustomizeDisplayColumn dialog(false, "1101xx", nullptr);
+    EXPECT_EQ(dialog.windowTitle(), "Customize display of columns ");
+    EXPECT_TRUE(dialog.fieldBox(2)->isChecked());
+    EXPECT_FALSE(dialog.fieldBox(2)->isEnabled());
+    EXPECT_TRUE(dialog.fieldBox(0)->isChecked());
+    EXPECT_TRUE(dialog.fieldBox(3)->isChecked());
+    EXPECT_FALSE(dialog.fieldBox(4)->isChecked()) << "not a digit: cleared";
+    for (int i = 0; i < 14; ++i) EXPECT_FALSE(dialog.fieldBox(i)->isEnabled()) << i;
+    dialog.displayBox()->setChecked(true);
+    for (int i = 0; i < 14; ++i) EXPECT_EQ(dialog.fieldBox(i)->isEnabled(), i != 2) << i;
+    dialog.fieldBox(13)->setChecked(true);
+    dialog.displayBox()->setChecked(false);
+    EXPECT_TRUE(dialog.fieldBox(13)->isChecked()) << "greyed out, its state kept";
+    EXPECT_FALSE(dialog.customize());
+    EXPECT_EQ(dialog.fields(), "11110000000001");
 }
 
 TEST(StatusCheck, ShowsTheAttachAsItStandsAndRefreshesEveryTwoSeconds) {
