@@ -31,6 +31,9 @@
 #include "skype/server_input_port.h"
 #include "skype/skype_connector.h"
 #include "app/campaign_room.h"
+#include "app/contact_room.h"
+#include "ui/dlg_contact_msg.h"
+#include "ui/dlg_dial_pad.h"
 #include "data/grid_columns.h"
 #include "skype/attach_status.h"
 #include "skype/call_controller.h"
@@ -109,6 +112,9 @@ void CDialerDlg::OnCommand(int commandId) {
                 return;
             case ui::cmd::kCustomizeColumns:
                 campaign_->CustomizeColumns(this);
+                return;
+            case ui::cmd::kButtonDialPad:
+                if (contactRoom_) contactRoom_->mainPad().Toggle();
                 return;
             default:
                 break;
@@ -238,6 +244,13 @@ void CDialerDlg::Initialize() {
         services_.loop.post(target(), {um::UM_ROW_DELETED, static_cast<std::uintptr_t>(id), 0});
     });
 
+    // The contact window and the dial pads (made with the please-wait
+    // window; they need the grid they write back to).
+    contactRoom_ = std::make_unique<ContactRoom>(
+        ContactRoom::Services{services_.loop, services_.prompts, *contacts_, *campaign_, target(), connector_,
+                              controller_},
+        this);
+
     // 15-16: the do-not-call list and its loader when enabled.
     doNotCall_ = std::make_unique<DoNotCallList>();
     doNotCallLoader_ = std::make_unique<DoNotCallLoader>(services_.loop, closing_, *doNotCall_, [] {
@@ -281,7 +294,9 @@ void CDialerDlg::Shutdown() {
     if (doNotCallLoader_) doNotCallLoader_->Join();
     doNotCallLoader_.reset();
 
-    // 6-7: the grid and its commands, the contact list and the do-not-call list.
+    // 6-8: the contact window and the pads, the grid and its commands, the
+    // contact list and the do-not-call list.
+    contactRoom_.reset();
     campaign_.reset();
     contacts_.reset();
     doNotCall_.reset();
@@ -371,9 +386,31 @@ void CDialerDlg::OnEvent(const Event& event) {
         case um::UM_STOP_GREETING:
             if (controller_ != nullptr) controller_->StopGreeting();
             break;
+        case um::UM_UPDATE_CONTACT:
+            if (contactRoom_) contactRoom_->WriteBack();
+            break;
+        case um::UM_GREETING_STARTED:
+            if (contactRoom_) contactRoom_->window().GreetingStarted();
+            break;
+        case um::UM_GREETING_FINISHED:
+            if (contactRoom_) contactRoom_->window().GreetingFinished();
+            break;
+        case um::UM_GREETING_PROGRESS:
+            if (contactRoom_) contactRoom_->window().ShowProgress(static_cast<int>(std::min<std::uintptr_t>(event.wParam, 100)));
+            break;
+        case um::UM_ROW_MENU:
+            ShowRowMenu(static_cast<std::int32_t>(event.wParam));
+            break;
         default:  // the call's events belong to the dial loop and the call outcome handling
             break;
     }
+}
+
+// The row menu: "Call Phone" belongs to the dial loop; "View/Edit Contact"
+// opens the contact window on the row.
+void CDialerDlg::ShowRowMenu(std::int32_t id) {
+    const auto chosen = services_.prompts.popupMenu({"Call Phone", "View/Edit Contact"});
+    if (chosen && *chosen == 1 && contactRoom_) contactRoom_->ViewEdit(id);
 }
 
 void CDialerDlg::ShowPath(const std::string& path) {

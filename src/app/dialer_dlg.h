@@ -17,6 +17,7 @@ namespace zorvan {
 
 class AutosaveThread;
 class CampaignRoom;
+class ContactRoom;
 class CallController;
 class ContactList;
 class DoNotCallList;
@@ -70,6 +71,7 @@ public:
     const AppFolders& appFolders() const { return folders_; }
     ContactList* contacts() const { return contacts_.get(); }
     CampaignRoom* campaign() const { return campaign_.get(); }
+    ContactRoom* contactRoom() const { return contactRoom_.get(); }
     ui::CDlgStatusCheck* statusCheck() const { return statusCheck_; }
     ui::CDlgWaitingMsg* waitingMsg() const { return waiting_; }
     int busyCount() const { return busyCount_; }
@@ -97,6 +99,7 @@ private:
     void ShowConnection(std::uintptr_t userStatus);
     void ShowRefusal();
     void ShowPath(const std::string& path);
+    void ShowRowMenu(std::int32_t id);
     void ShowStatusCheck(bool show);
     void SetBusy(bool busy);
     void StopDialing();
@@ -115,6 +118,7 @@ private:
     CallController* controller_ = nullptr;
     std::unique_ptr<audio::InputPortSink> greetingSink_;
     std::unique_ptr<CampaignRoom> campaign_;
+    std::unique_ptr<ContactRoom> contactRoom_;
     ui::CDlgStatusCheck* statusCheck_ = nullptr;
     ui::CDlgWaitingMsg* waiting_ = nullptr;
     int busyCount_ = 0;  // file workers under way: the please-wait window stays up until the last ends
