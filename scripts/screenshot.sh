@@ -3,7 +3,9 @@
 #   bash scripts/screenshot.sh [OUT_DIR]      (default: build/screenshots)
 # It builds the program, makes a home folder with a sample campaign as the
 # last campaign, starts the Skype stand-in on a private bus and the dialer
-# on Xvfb, and saves main-window.png.
+# on Xvfb, and saves main-window.png; then contact-window-in-call.png, the
+# contact window during an answered call beside the main window (drawn by
+# the dial pad's bus test on Qt's offscreen platform).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out="${1:-build/screenshots}"
@@ -12,7 +14,7 @@ out="$(cd "$out" && pwd)"
 
 if [ "${1:-}" != "--inner" ] && [ "${2:-}" != "--inner" ]; then
   cmake -S . -B "${ZORVAN_BUILD_DIR:-build}" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "${ZORVAN_BUILD_DIR:-build}" -j "$(nproc)" --target zorvan-dialer skype-sim grab-screen >/dev/null
+  cmake --build "${ZORVAN_BUILD_DIR:-build}" -j "$(nproc)" --target zorvan-dialer skype-sim grab-screen zorvan_ui_bus_tests >/dev/null
   exec dbus-run-session -- bash "$0" "$out" --inner
 fi
 
@@ -62,3 +64,7 @@ DISPLAY="$display" ./"${ZORVAN_BUILD_DIR:-build}"/tools/grab-screen/grab-screen 
 kill -TERM "$dialer"
 wait "$dialer" || true
 echo "Saved $out/main-window.png"
+kill $(jobs -p) 2>/dev/null || true
+ZORVAN_SCREENSHOT_DIR="$out" QT_QPA_PLATFORM=offscreen \
+  dbus-run-session -- ./"${ZORVAN_BUILD_DIR:-build}"/tests/zorvan_ui_bus_tests >/dev/null 2>&1
+echo "Saved $out/contact-window-in-call.png"
