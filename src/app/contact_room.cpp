@@ -72,6 +72,25 @@ void ContactRoom::ViewEdit(std::int32_t id) {
     if (window_->model().holds(id)) window_->SetCallPhase(CallPhase::Edit, Setting(&SettingsData::autorec));
 }
 
+void ContactRoom::SetCallRecording(std::int32_t id, const std::string& path) {
+    std::optional<Contact> contact = services_.contacts.Find(id);
+    if (!contact) return;  // deleted meanwhile: nothing is written
+    contact->recfile = path;
+    services_.contacts.Update(id, *contact);
+    auto store = CampaignStore::Instance();
+    if (store->hasPath()) store->WriteContact(*contact, false);
+    if (window_->model().holds(id)) window_->SetRecordedFile(path);
+}
+
+void ContactRoom::SetCallStatus(std::int32_t id, int code, const std::string& text) {
+    if (!services_.contacts.SetStatus(id, text)) return;
+    CampaignRows& rows = services_.campaign.rows();
+    services_.campaign.model().SetCell(id, rows.columns().dispositionColumn(), text);
+    auto store = CampaignStore::Instance();
+    if (store->hasPath()) store->SetStatus(id, text);
+    if (window_->model().holds(id)) window_->SelectDisposition(code);
+}
+
 void ContactRoom::SendTone(char key) {
     if (services_.connector == nullptr) return;
     const std::string own = services_.controller != nullptr ? services_.controller->ownCallId() : std::string();

@@ -56,6 +56,11 @@ public:
     void Show(const Contact& contact, bool withDisposition);
     // "View/Edit Contact" of the row menu.
     void ViewEdit(std::int32_t id);
+    // A call's recording and status belong to the contact that was called,
+    // whichever contact the window shows; the window only mirrors them when
+    // it shows that contact.
+    void SetCallRecording(std::int32_t id, const std::string& path);
+    void SetCallStatus(std::int32_t id, int code, const std::string& text);
     // A dial pad key: its tone to the call in progress.
     void SendTone(char key);
 

@@ -143,6 +143,30 @@ TEST(ContactWindow, ADeletedContactIsNeverWrittenBackByUpdate) {
     EXPECT_EQ(FileField(w.file, 0, "fname"), "F2") << "the deleted contact did not come back";
 }
 
+TEST(ContactWindow, TheCallsRecordingAndStatusGoToTheCalledContactWhateverTheWindowShows) {
+    Window w;
+    const std::int32_t called = w.Id(0);
+    const std::int32_t viewed = w.Id(2);
+    w.ViewEdit(viewed);  // the user looks at another contact during the call
+    w.dlg.contactRoom()->SetCallRecording(called, "/rec/F1.mp3");
+    w.dlg.contactRoom()->SetCallStatus(called, 0, "Call Succeeded");
+    EXPECT_EQ(w.dlg.contacts()->Find(called)->recfile, "/rec/F1.mp3");
+    EXPECT_EQ(w.dlg.contacts()->Find(called)->cstatus, "Call Succeeded");
+    EXPECT_EQ(w.dlg.campaign()->rows().CellsOf(called)->at(4), "Call Succeeded");
+    EXPECT_EQ(w.window().model().recordedFile(), "") << "the window shows another contact";
+    // The end of the call writes the window back: the viewed contact keeps
+    // its own recording and status.
+    w.window().notes()->setPlainText(QStringLiteral("looked at during the call"));
+    w.loop.post(w.dlg.target(), {um::UM_UPDATE_CONTACT, 0, 0});
+    QTRY_COMPARE(w.dlg.contacts()->Find(viewed)->notes, std::string("looked at during the call"));
+    EXPECT_EQ(w.dlg.contacts()->Find(viewed)->recfile, "");
+    EXPECT_EQ(w.dlg.contacts()->Find(viewed)->cstatus, "Line is Busy");
+    ASSERT_TRUE(CampaignStore::Instance()->SaveIfModified());
+    EXPECT_EQ(FileField(w.file, 0, "recfile"), "/rec/F1.mp3");
+    EXPECT_EQ(FileField(w.file, 0, "cstatus"), "Call Succeeded");
+    EXPECT_EQ(FileField(w.file, 2, "recfile"), "");
+}
+
 TEST(ContactWindow, PhasesSetTheTitleAndTheButtons) {
     Window w;
     w.ViewEdit(w.Id(0));
