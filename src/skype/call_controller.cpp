@@ -46,6 +46,11 @@ void CallController::SetWaitForAnswerTimer() {
 void CallController::OnTimer(int timerId) {
     services_.loop.killTimer(target(), timerId);
     if (timerId != kWaitForAnswerTimer) return;
+    if (attemptOpen_ && hangUpSent_) {
+        // The client never said how the call we hung up ended.
+        EndAttempt(hungUpUnanswered_ ? SkypeCancelled : SkypeFailed);
+        return;
+    }
     if (attemptOpen_ && ownCallId_.empty()) {
         // The client never named a call for our CALL (the command did not
         // go out, or nothing came back): the attempt ends here, as failed.
@@ -58,6 +63,8 @@ void CallController::OnTimer(int timerId) {
     if (!ownCallId_.empty()) {
         hungUpUnanswered_ = !IsActiveState(table.StateOf(ownCallId_));
         table.HangUp(ownCallId_);
+        hangUpSent_ = true;
+        if (attemptOpen_) services_.loop.setTimer(target(), kWaitForAnswerTimer, kHangUpGraceMs);
     } else {
         table.HangUpAll();
     }
@@ -157,7 +164,7 @@ void CallController::CallRule(int index) {
         case 5:
             state_ = StateDialing;
             PostMain(um::UM_CALL_DIALING);
-            SetWaitForAnswerTimer();  // ringing again: the wait starts over
+            if (!hangUpSent_) SetWaitForAnswerTimer();  // ringing again: the wait starts over
             break;
         case 6:
         case 7:
@@ -183,6 +190,7 @@ bool CallController::Dial(const std::string& number) {
     services_.connector.ResetCallState();
     ownCallId_.clear();
     hungUpUnanswered_ = false;
+    hangUpSent_ = false;
     attemptOpen_ = true;
     SetWaitForAnswerTimer();
     state_ = StateDialing;

@@ -50,6 +50,9 @@ struct CallControllerServices {
 class CallController final : public EventHandler {
 public:
     static constexpr int kWaitForAnswerTimer = 102;
+    // How long a hang-up of ours may go unanswered before the attempt ends
+    // without the client's word.
+    static constexpr std::int64_t kHangUpGraceMs = 10000;
 
     CallController(CallControllerServices services, TargetId mainWindow);
     ~CallController() override;
@@ -99,6 +102,7 @@ private:
     bool attemptOpen_ = false;
     std::string ownCallId_;
     bool hungUpUnanswered_ = false;  // our wait-for-answer hang-up
+    bool hangUpSent_ = false;
 };
 
 }  // namespace zorvan

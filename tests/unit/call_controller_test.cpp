@@ -190,6 +190,29 @@ TEST(CallController, RingingRestartsTheWaitAndTheExpiryHangsUpWithoutAMessage) {
     EXPECT_EQ(c.main.events[0].wParam, 12u);
 }
 
+TEST(CallController, AHangUpTheClientNeverAnswersStillEndsTheAttemptOnce) {
+    Controller c;
+    c.controller.Dial("5550100");
+    c.Client("CALL 78 STATUS ROUTING");
+    c.Client("CALL 78 STATUS RINGING");
+    c.Pass(45000);
+    EXPECT_TRUE(Controller::Has(c.Sent(), "alter call 78 hangup"));
+    c.main.Take();
+    // The client goes silent: no status for the hung-up call.
+    c.Client("CALL 78 STATUS RINGING");  // a late repeat does not restart the wait
+    c.main.Take();
+    c.Pass(CallController::kHangUpGraceMs - 600);
+    EXPECT_TRUE(c.main.Take().empty());
+    c.Pass(100);
+    ASSERT_EQ(c.main.events.size(), 1u);
+    EXPECT_EQ(c.main.events[0].id, UM_CALL_ENDED);
+    EXPECT_EQ(c.main.events[0].wParam, 12u) << "our hang-up of an unanswered call";
+    c.main.Take();
+    c.Client("CALL 78 STATUS CANCELLED");
+    c.Pass(60000);
+    EXPECT_TRUE(c.main.Take().empty()) << "once";
+}
+
 TEST(CallController, FinishedWithoutAnAnswerEndsWithFour) {
     Controller c;
     c.controller.Dial("5550100");
