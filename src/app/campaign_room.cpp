@@ -50,15 +50,25 @@ CampaignRoom::CampaignRoom(Services services, QWidget* gridParent)
 }
 
 CampaignRoom::~CampaignRoom() {
-    for (std::thread& worker : workers_) {
-        if (worker.joinable()) worker.join();
+    for (Worker& worker : workers_) {
+        if (worker.thread.joinable()) worker.thread.join();
     }
 }
 
 void CampaignRoom::Spawn(std::function<void()> work) {
-    // Workers that have ended are collected as new ones start.
-    std::erase_if(workers_, [](std::thread& t) { return !t.joinable(); });
-    workers_.push_back(services_.loop.spawn(std::move(work)));
+    // Workers that have ended are joined as new ones start (a finished
+    // thread stays joinable, and holds its resources, until it is joined).
+    std::erase_if(workers_, [](Worker& worker) {
+        if (!*worker.done) return false;
+        worker.thread.join();
+        return true;
+    });
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    workers_.push_back({services_.loop.spawn([work = std::move(work), done] {
+                            work();
+                            *done = true;
+                        }),
+                        done});
 }
 
 void CampaignRoom::PostBusy(bool busy) {

@@ -95,7 +95,11 @@ private:
     ui::ContactGrid* grid_ = nullptr;
     ScopedTarget target_;
     std::mutex mutex_;
-    std::vector<std::thread> workers_;
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::vector<Worker> workers_;
     std::atomic<int> running_{0};
     struct Opened {
         std::string path;
