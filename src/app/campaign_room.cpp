@@ -128,7 +128,7 @@ void CampaignRoom::ExportCampaignFile() {
     if (const auto path = services_.prompts.saveFile(request)) WriteOut(*path, true);
 }
 
-void CampaignRoom::ClearCallsStatus() {
+bool CampaignRoom::ClearCallsStatus() {
     const int column = rows_.columns().dispositionColumn();
     auto store = CampaignStore::Instance();
     const bool cleared = ClearAllStatuses(services_.prompts, services_.contacts, [&](std::int32_t id) {
@@ -137,6 +137,7 @@ void CampaignRoom::ClearCallsStatus() {
         if (store->hasPath()) store->SetStatus(id, {});
     });
     if (cleared && services_.onStatusCleared) services_.onStatusCleared();
+    return cleared;
 }
 
 void CampaignRoom::CustomizeColumns(QWidget* parent) {

@@ -61,7 +61,8 @@ public:
     void RemoveCurrentCampaign();
     void ImportCampaignFile();
     void ExportCampaignFile();
-    void ClearCallsStatus();
+    // True when the user agreed and the statuses were cleared.
+    bool ClearCallsStatus();
     void CustomizeColumns(QWidget* parent);
     // Columns from these settings; the rows keep their ids.
     void ApplyColumns(bool customize, const std::string& fields);

@@ -65,6 +65,21 @@ void ContactRoom::Show(const Contact& contact, bool withDisposition) {
                          Setting(&SettingsData::autorec));
 }
 
+void ContactRoom::ShowForCall(std::int32_t id, bool show) {
+    if (!window_->model().holds(id)) {
+        const std::optional<Contact> contact = services_.contacts.Find(id);
+        if (!contact) return;
+        if (window_->model().contact()) WriteBack();
+        window_->ShowContact(*contact, false, show, Setting(&SettingsData::autorec));
+        return;
+    }
+    if (show) {
+        window_->show();
+        window_->raise();
+        window_->activateWindow();
+    }
+}
+
 void ContactRoom::ViewEdit(std::int32_t id) {
     const std::optional<Contact> contact = services_.contacts.Find(id);
     if (!contact) return;

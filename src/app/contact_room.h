@@ -54,6 +54,10 @@ public:
     void WriteBack();
     // Loads a contact into the window, writing back the one shown first.
     void Show(const Contact& contact, bool withDisposition);
+    // A call's contact: loaded (what the user typed for another contact is
+    // written back first) and shown when `show`; a contact the window holds
+    // already keeps what the user is typing.
+    void ShowForCall(std::int32_t id, bool show);
     // "View/Edit Contact" of the row menu.
     void ViewEdit(std::int32_t id);
     // A call's recording and status belong to the contact that was called,

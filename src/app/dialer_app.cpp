@@ -2,6 +2,12 @@
 
 #include <QApplication>
 
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
 #include "app/dialer_dlg.h"
 #include "app/signal_bridge.h"
 #include "app/single_instance.h"
@@ -14,15 +20,55 @@
 
 namespace zorvan {
 
+namespace {
+std::vector<std::string> Arguments(int argc, char** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    return args;
+}
+}  // namespace
+
 int CDialerApp::Run(int argc, char** argv) {
-    QApplication app(argc, argv);
+    // Help and version need no display: answered before Qt starts.
+    const std::string cwd = std::filesystem::current_path().string();
+    for (const std::string& arg : Arguments(argc, argv)) {
+        if (arg == "--help" || arg == "-h") {
+            std::cout << UsageText();
+            return 0;
+        }
+        if (arg == "--version") {
+            std::cout << VersionText();
+            return 0;
+        }
+    }
+    QApplication app(argc, argv);  // takes out Qt's own options
+    const CommandLine line = ParseCommandLine(Arguments(argc, argv), cwd);
+    if (!line.error.empty()) {
+        std::cerr << "zorvan-dialer: " << line.error << "\nTry 'zorvan-dialer --help' for more information.\n";
+        return 2;
+    }
+    if (!line.open.empty()) {
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(line.open, error)) {
+            std::cerr << "zorvan-dialer: cannot open '" << line.open << "': no such campaign file\n";
+            return 2;
+        }
+    }
     QApplication::setApplicationName(QStringLiteral("Zorvan Dialer"));
     // Closing the window hides it; only "Exit" ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
 
     SignalBridge termination;
     SingleInstance instance;
-    if (instance.claim() == SingleInstance::Role::Second) return 0;
+    switch (instance.claim(QByteArray::fromStdString(EncodeRequest(line)))) {
+        case SingleInstance::Role::Second:
+            return 0;  // the running dialer has it
+        case SingleInstance::Role::Unanswered:
+            std::cerr << "zorvan-dialer: a dialer is running but did not take the request\n";
+            return 1;
+        case SingleInstance::Role::First:
+            break;
+    }
 
     UseLargePagesForXml();
     QtEventLoop loop;
@@ -31,7 +77,7 @@ int CDialerApp::Run(int argc, char** argv) {
     QtShell shell;
     DBusSkypeTransport skype;
     CDialerDlg dlg(DialerServices{loop, prompts, folders, shell, &skype, audio::AudioStreamServer::PortsFromEnvironment(),
-                                  std::nullopt});
+                                  std::nullopt, line.open});
     prompts.setParent(&dlg);
 
     // exit(), not quit(): quit() first offers every window a close, and the
@@ -46,9 +92,14 @@ int CDialerApp::Run(int argc, char** argv) {
     QObject::connect(&termination, &SignalBridge::terminationRequested, &app, endLoop);
     QObject::connect(&dlg, &CDialerDlg::exitRequested, &app, endLoop, Qt::QueuedConnection);
     QObject::connect(&instance, &SingleInstance::activationRequested, &dlg, &CDialerDlg::Activate);
+    QObject::connect(&instance, &SingleInstance::requestReceived, &dlg, [&dlg](const QByteArray& request) {
+        const CommandLine asked = DecodeRequest(request.toStdString());
+        dlg.Launch(asked.open, asked.dial);
+    });
 
     dlg.Initialize();
     dlg.show();
+    dlg.Launch(line.open, line.dial, true);
     if (!endRequested) QApplication::exec();
     dlg.Shutdown();
     return 0;

@@ -32,6 +32,10 @@
 #include "skype/skype_connector.h"
 #include "app/campaign_room.h"
 #include "app/contact_room.h"
+#include "app/dial_room.h"
+#include "app/launch_waiter.h"
+
+#include <iostream>
 #include "ui/dlg_contact_msg.h"
 #include "ui/dlg_dial_pad.h"
 #include "data/grid_columns.h"
@@ -115,6 +119,24 @@ void CDialerDlg::OnCommand(int commandId) {
                 return;
             case ui::cmd::kButtonDialPad:
                 if (contactRoom_) contactRoom_->mainPad().Toggle();
+                return;
+            default:
+                break;
+        }
+    }
+    if (dial_) {
+        switch (commandId) {
+            case ui::cmd::kAutoStart:
+                dial_->engine().OnAutoButton();
+                return;
+            case ui::cmd::kAutoPause:
+                dial_->engine().OnPauseButton();
+                return;
+            case ui::cmd::kSemiStart:
+                dial_->engine().OnSemiButton();
+                return;
+            case ui::cmd::kSemiNext:
+                dial_->engine().OnDialNext();
                 return;
             default:
                 break;
@@ -243,6 +265,9 @@ void CDialerDlg::Initialize() {
     campaign_->grid().SetRowDeleted([this](std::int32_t id) {
         services_.loop.post(target(), {um::UM_ROW_DELETED, static_cast<std::uintptr_t>(id), 0});
     });
+    campaign_->grid().SetRowRemoving([this](std::int32_t id) {
+        if (dial_) dial_->engine().RowRemoving(id);
+    });
 
     // The contact window and the dial pads (made with the please-wait
     // window; they need the grid they write back to).
@@ -251,15 +276,24 @@ void CDialerDlg::Initialize() {
                               controller_},
         this);
 
-    // 15-16: the do-not-call list and its loader when enabled.
+    // The dial loop and the call outcome handling over the grid, the
+    // contact window and the call controller.
     doNotCall_ = std::make_unique<DoNotCallList>();
+    dial_ = std::make_unique<DialRoom>(DialRoom::Services{
+        services_.loop, services_.prompts, *contacts_, *campaign_, *contactRoom_, view_, target(), controller_,
+        connector_, doNotCall_.get(), [this] { return connected_; }, [this] { return closing_.isSet(); }});
+
+    // 15-16: the do-not-call list and its loader when enabled.
     doNotCallLoader_ = std::make_unique<DoNotCallLoader>(services_.loop, closing_, *doNotCall_, [] {
         return Settings::HasInstance() ? Settings::Instance().get(&SettingsData::donotcallfile) : std::string();
     });
     if (settings.get(&SettingsData::donotcall)) doNotCallLoader_->Start();
 
     // 17: the last campaign, opened by a worker.
-    const std::string lastcamp = settings.get(&SettingsData::lastcamp);
+    // (The file of the command line takes its place: one open, no race
+    // between two.)
+    const std::string lastcamp =
+        services_.openAtStart.empty() ? settings.get(&SettingsData::lastcamp) : services_.openAtStart;
     if (!lastcamp.empty()) campaign_->Open(lastcamp);
 
     // 18: placement.
@@ -275,8 +309,11 @@ void CDialerDlg::Initialize() {
 void CDialerDlg::Shutdown() {
     if (!initialized_ || shutDown_) return;
     shutDown_ = true;
-    // 1: from here on every background thread ends at its next look.
+    // 1: from here on every background thread ends at its next look, and
+    // no dial wait places another call.
     closing_.set();
+    if (dial_) dial_->engine().Shutdown();
+    launch_.reset();
 
     // 2: a campaign with a file is written out whole, for the last time, by
     // a worker; file work still under way ends first. Events keep flowing.
@@ -296,6 +333,7 @@ void CDialerDlg::Shutdown() {
 
     // 6-8: the contact window and the pads, the grid and its commands, the
     // contact list and the do-not-call list.
+    dial_.reset();
     contactRoom_.reset();
     campaign_.reset();
     contacts_.reset();
@@ -338,6 +376,36 @@ void CDialerDlg::Activate() {
     showNormal();
     raise();
     activateWindow();
+}
+
+void CDialerDlg::Launch(const std::string& open, std::optional<DialStart> dial, bool openedAtStart) {
+    if (!initialized_ || shutDown_ || !campaign_) return;
+    if (!open.empty() && !openedAtStart) campaign_->Open(open);
+    if (!dial) return;
+    const auto opened = [this, open] {
+        const auto store = CampaignStore::Current();
+        return open.empty() || (store && store->path() == open);
+    };
+    LaunchWaiter::Steps steps;
+    steps.ready = [this, opened] { return !campaign_->fileWorkRunning() && opened() && connected_; };
+    steps.start = [this, dial] {
+        if (!dial_ || dial_->engine().mode() != Idle) return;
+        OnCommand(*dial == DialStart::Automatic ? ui::cmd::kAutoStart : ui::cmd::kSemiStart);
+    };
+    steps.failed = [this, opened, open] {
+        if (campaign_->fileWorkRunning() || opened()) return std::string();
+        return "the campaign file '" + open + "' could not be opened.";
+    };
+    steps.whyNot = [this] {
+        return campaign_->fileWorkRunning() ? std::string("the campaign file is still being read.")
+                                            : std::string("Skype is not connected, or its status is not Online.");
+    };
+    steps.fail = [this](const std::string& reason) {
+        const std::string text = "Dialing could not start: " + reason;
+        std::cerr << "zorvan-dialer: " << text << '\n';
+        services_.prompts.messageBox("Zorvan Dialer", text, PromptIcon::Warning, PromptButtons::Ok);
+    };
+    launch_ = std::make_unique<LaunchWaiter>(services_.loop, kLaunchWaitMs, 250, std::move(steps));
 }
 
 void CDialerDlg::OnEvent(const Event& event) {
@@ -383,9 +451,6 @@ void CDialerDlg::OnEvent(const Event& event) {
         case um::UM_RESUME:
             if (controller_ != nullptr) controller_->HoldOrResume(event.id == um::UM_HOLD);
             break;
-        case um::UM_STOP_GREETING:
-            if (controller_ != nullptr) controller_->StopGreeting();
-            break;
         case um::UM_UPDATE_CONTACT:
             if (contactRoom_) contactRoom_->WriteBack();
             break;
@@ -395,22 +460,26 @@ void CDialerDlg::OnEvent(const Event& event) {
         case um::UM_GREETING_FINISHED:
             if (contactRoom_) contactRoom_->window().GreetingFinished();
             break;
-        case um::UM_GREETING_PROGRESS:
-            if (contactRoom_) contactRoom_->window().ShowProgress(static_cast<int>(std::min<std::uintptr_t>(event.wParam, 100)));
-            break;
         case um::UM_ROW_MENU:
             ShowRowMenu(static_cast<std::int32_t>(event.wParam));
             break;
-        default:  // the call's events belong to the dial loop and the call outcome handling
+        default:  // the call's events belong to the call outcome handling
+            if (dial_) dial_->outcome().Handle(event);
             break;
     }
 }
 
-// The row menu: "Call Phone" belongs to the dial loop; "View/Edit Contact"
-// opens the contact window on the row.
+// The row menu: "Call Phone" when the line is free, "View/Edit Contact".
 void CDialerDlg::ShowRowMenu(std::int32_t id) {
-    const auto chosen = services_.prompts.popupMenu({"Call Phone", "View/Edit Contact"});
-    if (chosen && *chosen == 1 && contactRoom_) contactRoom_->ViewEdit(id);
+    if (!dial_ || !contactRoom_) return;
+    const std::vector<std::string> items = dial_->outcome().RowMenu();
+    const auto chosen = services_.prompts.popupMenu(items);
+    if (!chosen || *chosen < 0 || static_cast<std::size_t>(*chosen) >= items.size()) return;
+    if (items[static_cast<std::size_t>(*chosen)] == CallOutcome::kCallPhone) {
+        dial_->outcome().ManualCall(id);
+    } else {
+        contactRoom_->ViewEdit(id);
+    }
 }
 
 void CDialerDlg::ShowPath(const std::string& path) {
@@ -442,8 +511,13 @@ void CDialerDlg::ShowStatusCheck(bool show) {
     }
 }
 
+// A new, opened or imported campaign: the dialing stops and the retries go.
 void CDialerDlg::StopDialing() {
-    if (controller_ != nullptr) controller_->Reset();
+    if (dial_) {
+        dial_->engine().CampaignReplaced();
+    } else if (controller_ != nullptr) {
+        controller_->Reset();
+    }
 }
 
 // Statuses 0 to 2 mean no usable Skype; 3 to 8 are all online-like.

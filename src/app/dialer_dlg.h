@@ -7,6 +7,7 @@
 #include <string>
 
 #include "audio/audio_stream_server.h"
+#include "app/command_line.h"
 #include "data/app_folders.h"
 #include "platform/event_loop.h"
 #include "ui/main_window_view.h"
@@ -16,8 +17,10 @@ class QSystemTrayIcon;
 namespace zorvan {
 
 class AutosaveThread;
+class LaunchWaiter;
 class CampaignRoom;
 class ContactRoom;
+class DialRoom;
 class CallController;
 class ContactList;
 class DoNotCallList;
@@ -49,6 +52,8 @@ struct DialerServices {
     std::optional<audio::AudioStreamServer::Ports> audioPorts = std::nullopt;
     // Whether a notification area exists; decided by the platform when unset.
     std::optional<bool> trayAvailable;
+    // A campaign file to open at start-up in place of the last one.
+    std::string openAtStart;
 };
 
 // The main window and controller of the program. Initialize() runs the
@@ -63,6 +68,11 @@ public:
     void Shutdown();
     // Shows the window normally (also from the tray or minimised) and raises it.
     void Activate();
+    // --open and --dial of this start or of a second one: opens the file
+    // (when given) and starts dialing once it is open and Skype is
+    // connected, waiting up to a minute for both.
+    void Launch(const std::string& open, std::optional<DialStart> dial, bool openedAtStart = false);
+    static constexpr std::int64_t kLaunchWaitMs = 60000;
 
     bool closing() const { return closing_.isSet(); }
     bool connected() const { return connected_; }
@@ -72,6 +82,7 @@ public:
     ContactList* contacts() const { return contacts_.get(); }
     CampaignRoom* campaign() const { return campaign_.get(); }
     ContactRoom* contactRoom() const { return contactRoom_.get(); }
+    DialRoom* dialRoom() const { return dial_.get(); }
     ui::CDlgStatusCheck* statusCheck() const { return statusCheck_; }
     ui::CDlgWaitingMsg* waitingMsg() const { return waiting_; }
     int busyCount() const { return busyCount_; }
@@ -119,6 +130,8 @@ private:
     std::unique_ptr<audio::InputPortSink> greetingSink_;
     std::unique_ptr<CampaignRoom> campaign_;
     std::unique_ptr<ContactRoom> contactRoom_;
+    std::unique_ptr<DialRoom> dial_;
+    std::unique_ptr<LaunchWaiter> launch_;
     ui::CDlgStatusCheck* statusCheck_ = nullptr;
     ui::CDlgWaitingMsg* waiting_ = nullptr;
     int busyCount_ = 0;  // file workers under way: the please-wait window stays up until the last ends

@@ -11,10 +11,12 @@
 #include <QLocalSocket>
 #include <QThread>
 
+#include <memory>
+
 namespace zorvan {
 
 namespace {
-constexpr char kActivate[] = "activate\n";
+constexpr char kEnd[] = "end\n";
 constexpr int kConnectBudgetMs = 3000;
 }  // namespace
 
@@ -37,7 +39,7 @@ QString SingleInstance::BaseName() {
     return QStringLiteral("ZORVANDIALER-%1").arg(::getuid());
 }
 
-SingleInstance::Role SingleInstance::claim() {
+SingleInstance::Role SingleInstance::claim(const QByteArray& request) {
     const QString base = RuntimeFolder() + QLatin1Char('/') + BaseName();
     const QString socketPath = base;
     const QByteArray lockPath = QFile::encodeName(base + QStringLiteral(".lock"));
@@ -46,8 +48,7 @@ SingleInstance::Role SingleInstance::claim() {
     if (lockFd_ >= 0 && ::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
         ::close(lockFd_);
         lockFd_ = -1;
-        activateRunning(socketPath);
-        return Role::Second;
+        return activateRunning(socketPath, request) ? Role::Second : Role::Unanswered;
     }
     // First instance (or no lock could be made: run unguarded rather than not
     // at all). A socket file left by a crashed instance is stale: replace it.
@@ -57,8 +58,13 @@ SingleInstance::Role SingleInstance::claim() {
     if (server_->listen(socketPath)) {
         connect(server_, &QLocalServer::newConnection, this, [this] {
             while (QLocalSocket* peer = server_->nextPendingConnection()) {
-                connect(peer, &QLocalSocket::readyRead, this, [this, peer] {
-                    if (peer->readAll().contains("activate")) emit activationRequested();
+                // The request may come in pieces: it is whole at its "end" line.
+                auto received = std::make_shared<QByteArray>();
+                connect(peer, &QLocalSocket::readyRead, this, [this, peer, received] {
+                    received->append(peer->readAll());
+                    if (!received->endsWith(kEnd) && received->size() < 65536) return;
+                    if (received->startsWith("activate")) emit activationRequested();
+                    emit requestReceived(*received);
                     peer->disconnectFromServer();
                 });
                 connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
@@ -70,17 +76,17 @@ SingleInstance::Role SingleInstance::claim() {
 
 // The first instance may still be starting and not listen yet: retry for a
 // few seconds before giving up.
-bool SingleInstance::activateRunning(const QString& socketPath) {
+bool SingleInstance::activateRunning(const QString& socketPath, const QByteArray& request) {
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < kConnectBudgetMs) {
         QLocalSocket socket;
         socket.connectToServer(socketPath);
         if (socket.waitForConnected(500)) {
-            socket.write(kActivate);
-            socket.waitForBytesWritten(1000);
+            socket.write(request + kEnd);
+            const bool written = socket.waitForBytesWritten(1000) || socket.bytesToWrite() == 0;
             socket.disconnectFromServer();
-            return true;
+            return written;
         }
         QThread::msleep(50);
     }

@@ -19,9 +19,11 @@ public:
     explicit SingleInstance(QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    enum class Role { First, Second };
-    // Becomes the first instance, or activates the running one.
-    Role claim();
+    enum class Role { First, Second, Unanswered };
+    // Becomes the first instance, or hands `request` (lines of text, the
+    // first "activate") to the running one; Unanswered when it did not
+    // take it.
+    Role claim(const QByteArray& request = QByteArrayLiteral("activate\n"));
 
     // The folder that holds the lock and the socket.
     static QString RuntimeFolder();
@@ -29,9 +31,11 @@ public:
 
 signals:
     void activationRequested();
+    // What a second start asked for, as it sent it.
+    void requestReceived(const QByteArray& request);
 
 private:
-    bool activateRunning(const QString& socketPath);
+    bool activateRunning(const QString& socketPath, const QByteArray& request);
 
     int lockFd_ = -1;
     QLocalServer* server_ = nullptr;

@@ -111,10 +111,11 @@ bool AudioStreamServer::SendToInputPort(const std::uint8_t* data, std::size_t le
     }
 }
 
-void AudioStreamServer::StartRecording(const std::string& pathWithoutExtension) {
-    if (recording_ == RecRecording) return;
-    if (recorder_ != nullptr) recorder_->Start(pathWithoutExtension + ".mp3");
+bool AudioStreamServer::StartRecording(const std::string& pathWithoutExtension) {
+    if (recording_ == RecRecording) return false;
+    const bool started = recorder_ != nullptr && recorder_->Start(pathWithoutExtension + ".mp3");
     recording_ = RecRecording;
+    return started;
 }
 
 void AudioStreamServer::StopRecording() {

@@ -72,9 +72,10 @@ public:
     }
 
     // Answering machine detection over the remote party's voice (main thread).
-    void StartDetection() { amd_.StartDetection(); }
+    std::uint32_t StartDetection() { return amd_.StartDetection(); }
     void DetectionTimeout() { amd_.DetectionTimeout(); }
     void AwaitGreetingEnd() { amd_.AwaitGreetingEnd(); }
+    void CancelDetection() { amd_.Cancel(); }
     AnsweringMachineDetector& amd() { return amd_; }
     TargetId notifyWindow() const { return notify_; }
 
@@ -102,8 +103,9 @@ public:
 
     // Main dialog thread. The file is the path with ".mp3"; a second start
     // while recording does nothing. The state is recording even when the
-    // file could not be made (the recorder then takes no chunk).
-    void StartRecording(const std::string& pathWithoutExtension);
+    // file could not be made (the recorder then takes no chunk). True when
+    // a recording into that file really started.
+    bool StartRecording(const std::string& pathWithoutExtension);
     void StopRecording();
 
     void SetRecordingState(RecordingState state) { recording_ = state; }

@@ -4,13 +4,24 @@
 
 namespace zorvan {
 
-namespace {
-template <class Contacts>
-auto FindLocked(Contacts& contacts, std::int32_t id) {
-    const auto it = std::find_if(contacts.begin(), contacts.end(), [id](const Contact& c) { return c.id == id; });
-    return it == contacts.end() ? nullptr : &*it;
+// Found through the id index, so a call's status, time and duration cost
+// the same in a campaign of ten contacts and of a hundred thousand.
+const Contact* ContactList::FindLocked(std::int32_t id) const {
+    const auto it = index_.find(id);
+    return it == index_.end() ? nullptr : &contacts_[it->second];
 }
-}  // namespace
+
+Contact* ContactList::FindLocked(std::int32_t id) {
+    const auto it = index_.find(id);
+    return it == index_.end() ? nullptr : &contacts_[it->second];
+}
+
+// The first contact of an id wins, as a walk from the front would find it.
+void ContactList::ReindexLocked() {
+    index_.clear();
+    index_.reserve(contacts_.size());
+    for (std::size_t i = 0; i < contacts_.size(); ++i) index_.emplace(contacts_[i].id, i);
+}
 
 std::size_t ContactList::Count() const {
     std::lock_guard lock(mutex_);
@@ -26,34 +37,38 @@ std::optional<Contact> ContactList::At(std::size_t position) const {
 
 std::optional<Contact> ContactList::Find(std::int32_t id) const {
     std::lock_guard lock(mutex_);
-    const Contact* found = FindLocked(contacts_, id);
+    const Contact* found = FindLocked(id);
     if (found == nullptr) return std::nullopt;
     return *found;
 }
 
 void ContactList::Append(Contact contact) {
     std::lock_guard lock(mutex_);
+    index_.emplace(contact.id, contacts_.size());
     contacts_.push_back(std::move(contact));
 }
 
 bool ContactList::ReplaceAt(std::size_t position, Contact contact) {
     std::lock_guard lock(mutex_);
     if (position >= contacts_.size()) return false;
+    const bool sameId = contacts_[position].id == contact.id;
     contacts_[position] = std::move(contact);
+    if (!sameId) ReindexLocked();
     return true;
 }
 
 bool ContactList::Remove(std::int32_t id) {
     std::lock_guard lock(mutex_);
-    const Contact* found = FindLocked(contacts_, id);
-    if (found == nullptr) return false;
-    contacts_.erase(contacts_.begin() + (found - contacts_.data()));
+    const auto it = index_.find(id);
+    if (it == index_.end()) return false;
+    contacts_.erase(contacts_.begin() + static_cast<std::ptrdiff_t>(it->second));
+    ReindexLocked();
     return true;
 }
 
 bool ContactList::SetField(std::int32_t id, std::string Contact::*field, const std::string& text) {
     std::lock_guard lock(mutex_);
-    Contact* contact = FindLocked(contacts_, id);
+    Contact* contact = FindLocked(id);
     if (contact == nullptr) return false;
     contact->*field = text;
     return true;
@@ -65,7 +80,7 @@ bool ContactList::SetDuration(std::int32_t id, const std::string& text) { return
 
 bool ContactList::Update(std::int32_t id, const Contact& from) {
     std::lock_guard lock(mutex_);
-    Contact* contact = FindLocked(contacts_, id);
+    Contact* contact = FindLocked(id);
     if (contact == nullptr) return false;
     for (const ContactField& field : kContactFields) {
         if (field.member == &Contact::ctime || field.member == &Contact::ccon) continue;
@@ -77,6 +92,7 @@ bool ContactList::Update(std::int32_t id, const Contact& from) {
 void ContactList::Clear() {
     std::lock_guard lock(mutex_);
     contacts_.clear();
+    index_.clear();
 }
 
 std::vector<Contact> ContactList::Snapshot() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <mutex>
+#include <unordered_map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,9 +31,13 @@ public:
 
 private:
     bool SetField(std::int32_t id, std::string Contact::*field, const std::string& text);
+    const Contact* FindLocked(std::int32_t id) const;
+    Contact* FindLocked(std::int32_t id);
+    void ReindexLocked();
 
     mutable std::mutex mutex_;
     std::vector<Contact> contacts_;
+    std::unordered_map<std::int32_t, std::size_t> index_;  // id -> position
 };
 
 }  // namespace zorvan

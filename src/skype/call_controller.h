@@ -72,6 +72,8 @@ public:
     void Shutdown();
 
     ControllerState state() const { return state_; }
+    // From Dial until the attempt's end has been posted.
+    bool attemptOpen() const { return attemptOpen_; }
     // The call the last Dial's CALL created; empty until the client named it.
     const std::string& ownCallId() const { return ownCallId_; }
     bool hangUpAfterGreeting() const { return hangUpAfterGreeting_; }

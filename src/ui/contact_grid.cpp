@@ -91,6 +91,7 @@ void ContactGrid::keyPressEvent(QKeyEvent* event) {
         return;
     }
     for (const std::int32_t id : ids) {
+        if (removing_) removing_(id);
         model_.RemoveContact(id);
         if (deleted_) deleted_(id);
     }

@@ -25,6 +25,8 @@ public:
     void SetRowMenu(RowFn menu) { menu_ = std::move(menu); }
     // Called for each row the user deleted, after it left the grid.
     void SetRowDeleted(RowFn deleted) { deleted_ = std::move(deleted); }
+    // Told just before a confirmed deletion takes the row out.
+    void SetRowRemoving(RowFn removing) { removing_ = std::move(removing); }
     // After the columns changed: widths and the campaign row expanded.
     void ApplyColumns();
     void ShowRow(std::int32_t id);
@@ -38,6 +40,7 @@ private:
     Prompts& prompts_;
     RowFn menu_;
     RowFn deleted_;
+    RowFn removing_;
 };
 
 }  // namespace zorvan::ui

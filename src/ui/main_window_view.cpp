@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -125,7 +126,17 @@ MainWindowView BuildMainWindowView(QMainWindow& window) {
     view.campaignPath = new QLabel(central);
     view.connection = new ClickableLabel(central);
     view.connection->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    view.progress = new QProgressBar(central);
+    view.progress->setObjectName(QStringLiteral("dialProgress"));
+    view.progress->setMaximumWidth(160);
+    view.progress->setTextVisible(false);
+    view.progress->hide();
+    view.progressText = new QLabel(central);
+    view.progressText->setObjectName(QStringLiteral("dialProgressText"));
+    view.progressText->hide();
     bottom->addWidget(view.campaignPath, 2);
+    bottom->addWidget(view.progress);
+    bottom->addWidget(view.progressText, 2);
     bottom->addWidget(view.connection, 1);
     column->addLayout(bottom);
     SetConnectionText(*view.connection, QStringLiteral("Connecting to Skype..."), QStringLiteral("red"));

@@ -5,6 +5,7 @@
 class QAction;
 class QGroupBox;
 class QLabel;
+class QProgressBar;
 class QMainWindow;
 class QMenu;
 class QPushButton;
@@ -67,6 +68,9 @@ struct MainWindowView {
     QPushButton* semiStart = nullptr;
     QPushButton* semiNext = nullptr;
     QLabel* campaignPath = nullptr;
+    // A running campaign: contacts dialled of those dialable, the current one.
+    QProgressBar* progress = nullptr;
+    QLabel* progressText = nullptr;
     ClickableLabel* connection = nullptr;  // command 1168 when clicked
     QMenu* trayMenu = nullptr;
 };

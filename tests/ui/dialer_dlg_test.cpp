@@ -34,7 +34,7 @@ struct Window {
     QtEventLoop loop;
     CDialerDlg dlg;
     explicit Window(std::optional<bool> tray = true)
-        : dlg(DialerServices{loop, prompts, folders, shell, nullptr, std::nullopt, tray}) {}
+        : dlg(DialerServices{loop, prompts, folders, shell, nullptr, std::nullopt, tray, {}}) {}
     std::string conf() const { return home / ".config/Zorvan/conf.xml"; }
 };
 

@@ -51,12 +51,30 @@ void AnsweringMachineDetector::SetNotify(EventLoop* loop, TargetId target) {
 }
 
 void AnsweringMachineDetector::Post(std::uint32_t id, std::uintptr_t wParam) {
-    loop_->post(notify_, Event{id, wParam, 0});
+    loop_->post(notify_, Event{id, wParam, static_cast<std::intptr_t>(generation_)});
 }
 
-void AnsweringMachineDetector::StartDetection() {
+std::uint32_t AnsweringMachineDetector::StartDetection() {
     std::lock_guard lock(mutex_);
+    // A window opens on fresh counts, whatever the last one left behind.
+    voiced_ = silent_ = grace_ = closing_ = 0;
+    vad_.Reset();
+    ++generation_;
     state_ = AmdDetecting;
+    return generation_;
+}
+
+void AnsweringMachineDetector::Cancel() {
+    std::lock_guard lock(mutex_);
+    voiced_ = silent_ = grace_ = closing_ = 0;
+    vad_.Reset();
+    ++generation_;  // whatever is still on its way belongs to no window now
+    state_ = AmdIdle;
+}
+
+std::uint32_t AnsweringMachineDetector::generation() const {
+    std::lock_guard lock(mutex_);
+    return generation_;
 }
 
 void AnsweringMachineDetector::AwaitGreetingEnd() {

@@ -63,9 +63,16 @@ public:
     // A decision source in place of the detector (tests).
     void SetDecider(std::function<int(const std::int16_t*)> decide) { decider_ = std::move(decide); }
 
-    void StartDetection();
+    // Opens a detection window; the verdict and the end-of-greeting cue it
+    // leads to carry the returned number in their lParam, so a message that
+    // comes too late for its call is known as such.
+    std::uint32_t StartDetection();
     void DetectionTimeout();
     void AwaitGreetingEnd();
+    // Ends any detection or wait without a verdict or cue (the call ended,
+    // a new one starts, dialing stopped).
+    void Cancel();
+    std::uint32_t generation() const;
     // One 320-byte chunk of the remote party's voice.
     void Step(const std::uint8_t* chunk);
 
@@ -91,6 +98,7 @@ private:
     std::int32_t silent_ = 0;
     std::int32_t grace_ = 0;
     std::int32_t closing_ = 0;
+    std::uint32_t generation_ = 0;
     ChunkVad vad_;
     EventLoop* loop_ = nullptr;
     TargetId notify_ = kNoTarget;

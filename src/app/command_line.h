@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zorvan {
+
+enum class DialStart { Automatic, SemiAutomatic };
+
+// What the program was asked on its command line.
+struct CommandLine {
+    bool help = false;
+    bool version = false;
+    std::string open;                // a campaign file to open, absolute
+    std::optional<DialStart> dial;   // dialing to start once it is open and Skype connected
+    std::string error;               // a malformed command line: what is wrong
+};
+
+// The options after the program's name (Qt's own already taken out).
+// Relative paths are taken from `workingFolder`.
+CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::string& workingFolder);
+
+std::string UsageText();
+std::string VersionText();
+
+// The request as one instance hands it to the running one, line by line,
+// and back.
+std::string EncodeRequest(const CommandLine& line);
+CommandLine DecodeRequest(const std::string& text);
+
+}  // namespace zorvan
