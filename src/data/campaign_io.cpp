@@ -24,7 +24,7 @@ CampaignFileRead ReadCampaignFile(const std::string& path) {
     std::error_code ec;
     if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return read;
     auto reading = std::make_shared<CampaignStore>();
-    if (!reading->Open(path)) {
+    if (!reading->Open(path) || !reading->HoldsCampaign()) {
         read.result = CampaignOpenResult::Unreadable;
         return read;
     }

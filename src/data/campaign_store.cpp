@@ -126,6 +126,18 @@ bool CampaignStore::WriteContact(const Contact& contact, bool withDuration) {
     return true;
 }
 
+bool CampaignStore::HoldsCampaign() const {
+    std::lock_guard lock(mutex_);
+    const XmlNode root = doc_.ExistingRoot();
+    if (!root) return true;
+    if (std::string_view(root.name()) != "dialer") return false;
+    if (root.child("contacts")) return true;
+    for (XmlNode child = root.first_child(); child; child = child.next_sibling()) {
+        if (child.type() == pugi::node_element) return false;
+    }
+    return true;
+}
+
 int CampaignStore::ContactCount() {
     std::lock_guard lock(mutex_);
     int count = 0;

@@ -39,6 +39,10 @@ public:
     void Bind(const std::string& path);
     bool WriteContact(const Contact& contact, bool withDuration);
     int ContactCount();
+    // The document is a campaign: a "dialer" root with its "contacts", or
+    // nothing yet. Another XML file (the settings share the root's name)
+    // is not, and must never be rewritten as an empty campaign.
+    bool HoldsCampaign() const;
     bool ReadContact(int position, Contact& contact);
     bool UpdateCallInfo(std::int32_t id, const std::string& fname, const std::string& lname, const std::string& phone,
                         const std::string& notes, const std::string& cstatus, const std::string& ccon);

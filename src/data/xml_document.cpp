@@ -122,6 +122,8 @@ XmlNode XmlDocument::Root() {
     return root;
 }
 
+XmlNode XmlDocument::ExistingRoot() const { return doc_.document_element(); }
+
 XmlNode XmlDocument::ChildElement(XmlNode node, std::string_view name) {
     const std::string key(name);
     XmlNode child = node.child(key.c_str());

@@ -39,6 +39,8 @@ public:
     bool Save(const std::string& path);
 
     XmlNode Root();
+    // The document's element as the file has it; none when it has none.
+    XmlNode ExistingRoot() const;
     XmlNode ChildElement(XmlNode node, std::string_view name);
     static XmlNode FindChild(const XmlChildList& children, std::string_view name);
     static XmlChildList Children(XmlNode node) { return XmlChildList(node); }

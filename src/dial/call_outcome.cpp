@@ -252,7 +252,7 @@ void CallOutcome::OnEnded(int state) {
             services_.view.WriteStatus(*row, code, Text(code));
             if (services_.view.WindowShows(*row)) services_.view.SetCallPhase(CallPhase::Finished);
             machineRow_.reset();
-            services_.view.WriteDuration(*row, DurationText((services_.loop.now() - connectMs_) / 1000));
+            services_.view.WriteDuration(*row, DurationText((services_.loop.now() - connectMs_ + 500) / 1000));
             if (services_.engine.redialPhase()) services_.engine.RetryDone(*row);
             if (manualCall_) RestoreAfterManualCall();
             services_.view.ClearDialPadDisplay();

@@ -172,6 +172,29 @@ TEST(CampaignOpen, AnUnreadableFileIsRefusedAndLeftAlone) {
     EXPECT_NE(c.prompts.asked[0].text.find(path), std::string::npos);
 }
 
+TEST(CampaignOpen, AnXmlFileThatIsNoCampaignIsRefusedNotEmptied) {
+    Campaign c;
+    // The settings file shares the root's name; contacts without their
+    // "contacts" element, a file of another program: none is a campaign,
+    // and none may be rewritten as an empty one.
+    const std::vector<std::string> others{
+        "<?xml version=\"1.0\"?><dialer><countrycode>+1</countrycode><redial>2</redial></dialer>",
+        "<dialer><contact1><phone>5550001</phone></contact1></dialer>",
+        "<catalog><book>1</book></catalog>"};
+    for (const std::string& text : others) {
+        const std::string path = c.dir / "other.xml";
+        test::WriteFile(path, text);
+        const CampaignFileRead read = ReadCampaignFile(path);
+        EXPECT_EQ(read.result, CampaignOpenResult::Unreadable) << text;
+        EXPECT_EQ(test::ReadFile(path), text);
+    }
+    for (const std::string& empty : {std::string("<dialer/>"), std::string("<dialer><contacts/></dialer>")}) {
+        const std::string path = c.dir / "empty.xml";
+        test::WriteFile(path, empty);
+        EXPECT_EQ(ReadCampaignFile(path).result, CampaignOpenResult::Opened) << empty;
+    }
+}
+
 TEST(CampaignOpen, AReadOnlyFileStaysAndTheStoreKeepsItsChangesForLater) {
     Campaign c;
     const std::string path = c.dir / "ro.xml";

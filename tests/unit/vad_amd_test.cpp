@@ -252,6 +252,34 @@ TEST(AnsweringMachineDetection, APersonAnswersBrieflyAndWaits) {
     d.amd.DetectionTimeout();
 }
 
+TEST(AnsweringMachineDetection, CancelEndsAWindowSilentlyAndVerdictsNameTheirWindow) {
+    Detection d;
+    const std::uint32_t first = d.amd.StartDetection();
+    EXPECT_EQ(d.Feed(150, 0), 0) << "80 grace and 70 counted: no verdict yet";
+    d.amd.Cancel();
+    EXPECT_EQ(d.amd.state(), AmdIdle);
+    EXPECT_EQ(d.Feed(300, 0), 0) << "cancelled: nothing more";
+    d.loop.runPending();
+    EXPECT_TRUE(d.Take().empty());
+
+    // The next window starts from nothing: a full grace and 100 silent again.
+    const std::uint32_t second = d.amd.StartDetection();
+    EXPECT_NE(second, first);
+    EXPECT_EQ(d.Feed(300, 0), 180);
+    const auto events = d.Take();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_TRUE(IsVerdict(events[0], 1));
+    EXPECT_EQ(events[0].lParam, static_cast<std::intptr_t>(second)) << "the verdict names its window";
+
+    // A wait for the machine's greeting is cancelled the same way.
+    d.amd.AwaitGreetingEnd();
+    EXPECT_EQ(d.Feed(100, 0), 0);
+    d.amd.Cancel();
+    EXPECT_EQ(d.Feed(300, 0), 0);
+    d.loop.runPending();
+    EXPECT_TRUE(d.Take().empty());
+}
+
 TEST(AnsweringMachineDetection, AMachineKeepsTalkingUntilTheTimerThenItsGreetingEnds) {
     Detection d;
     d.amd.StartDetection();
