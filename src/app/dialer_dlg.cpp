@@ -387,7 +387,14 @@ void CDialerDlg::Launch(const std::string& open, std::optional<DialStart> dial, 
         return open.empty() || (store && store->path() == open);
     };
     LaunchWaiter::Steps steps;
-    steps.ready = [this, opened] { return !campaign_->fileWorkRunning() && opened() && connected_; };
+    // The do-not-call list must be there before the first number is checked.
+    const auto listReady = [this] {
+        return !Settings::HasInstance() || !Settings::Instance().get(&SettingsData::donotcall) ||
+               (doNotCallLoader_ && doNotCallLoader_->loaded());
+    };
+    steps.ready = [this, opened, listReady] {
+        return !campaign_->fileWorkRunning() && opened() && connected_ && listReady();
+    };
     steps.start = [this, dial] {
         if (!dial_ || dial_->engine().mode() != Idle) return;
         OnCommand(*dial == DialStart::Automatic ? ui::cmd::kAutoStart : ui::cmd::kSemiStart);

@@ -61,6 +61,7 @@ void DoNotCallLoader::Run() {
             lastPath = path;
             lastSignature = signature;
             loaded = true;
+            loaded_ = true;
         }
         loop_.wait(wake_, kCheckMs);
     }

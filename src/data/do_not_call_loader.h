@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include <functional>
 #include <string>
 #include <thread>
@@ -22,6 +24,8 @@ public:
     // Starts the thread; when it runs already, makes it look at once.
     void Start();
     void Join();
+    // The file has been read once since the loader started.
+    bool loaded() const { return loaded_; }
 
     static constexpr std::int64_t kCheckMs = 1000;
 
@@ -33,6 +37,7 @@ private:
     DoNotCallList& list_;
     std::function<std::string()> path_;
     WaitEvent wake_{WaitEvent::Mode::Auto};
+    std::atomic<bool> loaded_{false};
     std::thread thread_;
 };
 

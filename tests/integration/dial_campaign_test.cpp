@@ -1,0 +1,205 @@
+// A whole campaign dialled by the real program, started with --open and
+// --dial auto under the offscreen platform, against the real stand-in on a
+// private session bus: every outcome written to its contact, the redials,
+// the recordings, and the machine greeting the callee heard.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <pugixml.hpp>
+#include <regex>
+#include <sstream>
+
+#include "support/audio_fixtures.h"
+#include "support/process_support.h"
+#include "support/temp_dir.h"
+
+namespace zorvan {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+struct Written {
+    std::string phone, cstatus, ctime, ccon, recfile;
+};
+
+std::map<std::string, Written> ReadCampaign(const std::string& path) {
+    std::map<std::string, Written> out;
+    pugi::xml_document doc;
+    if (!doc.load_file(path.c_str())) return out;
+    for (pugi::xml_node c : doc.child("dialer").child("contacts").children()) {
+        out[c.child_value("fname")] = {c.child_value("phone"), c.child_value("cstatus"), c.child_value("ctime"),
+                                       c.child_value("ccon"), c.child_value("recfile")};
+    }
+    return out;
+}
+
+// Seconds between two of the stand-in's notes about a call, from its log.
+double Between(const std::string& log, const std::string& from, const std::string& to) {
+    const auto Stamp = [&log](const std::string& text) {
+        const auto at = log.find(text);
+        if (at == std::string::npos) return -1.0;
+        const auto line = log.rfind('\n', at);
+        return std::stod(log.substr(line == std::string::npos ? 0 : line + 1));
+    };
+    return Stamp(to) - Stamp(from);
+}
+
+int Seconds(const std::string& span) {
+    int h = 0, m = 0, s = 0;
+    if (std::sscanf(span.c_str(), "%d:%d:%d", &h, &m, &s) != 3) return -1;
+    return h * 3600 + m * 60 + s;
+}
+
+std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+TEST(DialCampaign, OpenAndDialAutoWritesEveryOutcomeAndRedialsAsTheRuleAllows) {
+    ASSERT_NE(std::getenv("DBUS_SESSION_BUS_ADDRESS"), nullptr);
+    test::TempDir home;
+    test::TempDir runtime;
+    test::TempDir work;
+    const std::string heard = work / "heard";
+    const std::string recordings = work / "recordings";
+    fs::create_directories(heard);
+
+    // The voices: a person says hello and waits; a machine speaks its long
+    // greeting and beeps. The dialer's machine greeting is the speech tool's
+    // own 22 050 Hz output.
+    ASSERT_TRUE(test::Run("espeak-ng -w '" + (work / "p.wav") + "' 'Hello?' && sox -q '" + (work / "p.wav") +
+                          "' -r 16000 '" + (work / "person.wav") + "' pad 0.3 0"));
+    ASSERT_TRUE(test::Run("espeak-ng -w '" + (work / "m.wav") +
+                          "' 'Hello, you have reached the voice mail of Alex Morgan. I am not able to take your "
+                          "call right now. Please leave your name and number after the tone.' && sox -q -n -r 22050 "
+                          "-c 1 -b 16 '" + (work / "beep.wav") + "' synth 0.5 sine 1000 && sox -q '" +
+                          (work / "m.wav") + "' '" + (work / "beep.wav") + "' '" + (work / "machine.wav") + "'"));
+    const std::string greeting = work / "leave-message.wav";
+    ASSERT_TRUE(test::Run("espeak-ng -w '" + greeting +
+                          "' 'This is a message from the clinic: your appointment is on Monday at nine.' && sox -q '" +
+                          greeting + "' -r 16000 -c 1 -b 16 '" + (work / "reference.wav") + "'"));
+    test::WriteFile(work / "dnc.txt", "555-010-0007\n");
+
+    const std::string scenario = work / "scenario.txt";
+    test::WriteFile(scenario, "attach immediate\n"
+                              "number +15550100001 ring 1 answer voice " + (work / "person.wav") + " hangup-after 6\n"
+                              "number +15550100002 ring 1 answer voice " + (work / "machine.wav") + "\n"
+                              "number +15550100003 ring 1 busy\n"
+                              "number +15550100004 noanswer\n"
+                              "number +15550100005 ring 1 fail 4\n"
+                              "number +15550100006 reject 92\n"
+                              "number default ring 1 answer hangup-after 1\n");
+    // As a user edits a campaign by hand: any element names, some fields missing.
+    const std::string campaign = work / "campaign.xml";
+    test::WriteFile(campaign, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<dialer><contacts>\n"
+                              " <a><fname>Person</fname><phone>(555) 010-0001</phone></a>\n"
+                              " <a><fname>Machine</fname><phone>+1 555 010 0002</phone></a>\n"
+                              " <a><fname>Busy</fname><phone>555.010.0003</phone></a>\n"
+                              " <a><fname>NoAnswer</fname><phone>5550100004</phone></a>\n"
+                              " <a><fname>Failure</fname><phone>5550100005</phone></a>\n"
+                              " <a><fname>Rejected</fname><phone>5550100006</phone></a>\n"
+                              " <a><fname>Listed</fname><phone>5550100007</phone></a>\n"
+                              " <a><fname>Done</fname><phone>5550100008</phone><cstatus>Call Succeeded</cstatus></a>\n"
+                              " <a><fname>NoPhone</fname></a>\n"
+                              "</contacts></dialer>\n");
+    test::WriteFile(home / ".config/Zorvan/conf.xml",
+                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?><dialer><conf>"
+                    "<countrycode>+1</countrycode><waitforanswer>4</waitforanswer><redial>1</redial>"
+                    "<callinterval>0</callinterval><donotcall>true</donotcall><donotcallfile>" + (work / "dnc.txt") +
+                    "</donotcallfile><vad>true</vad><threshold>2</threshold><leavemsgtotam>true</leavemsgtotam>"
+                    "<leavemsgtotamfile>" + greeting + "</leavemsgtotamfile><autorec>true</autorec><recfolder>" +
+                    recordings + "</recfolder><donotpopcinfo>true</donotpopcinfo></conf></dialer>");
+    fs::create_directories(recordings);
+
+    const std::string log = work / "sim.log";
+    const pid_t sim = test::Spawn({SKYPE_SIM_BINARY, "--scenario", scenario, "--log", log, "--heard", heard},
+                                  home.path(), runtime.path(), true);
+    ASSERT_GT(sim, 0);
+    ASSERT_TRUE(test::WaitFor([&] { return test::ReadFile(log).find("started as") != std::string::npos; }, 10s));
+    const pid_t dialer =
+        test::Spawn({ZORVAN_DIALER_BINARY, "--open", campaign, "--dial", "auto"}, home.path(), runtime.path(), true);
+    ASSERT_GT(dialer, 0);
+
+    // Every outcome reaches the file (the autosave writes within 10 s).
+    const auto finished = [&] {
+        const auto w = ReadCampaign(campaign);
+        return w.size() == 9 && !w.at("Person").cstatus.empty() && !w.at("Machine").cstatus.empty() &&
+               w.at("Busy").cstatus == "Line is Busy" && !w.at("Rejected").cstatus.empty() &&
+               !w.at("Failure").cstatus.empty() && !w.at("NoAnswer").cstatus.empty() &&
+               Count(test::ReadFile(log), "<- CALL ") >= 9;
+    };
+    const bool done = test::WaitFor(finished, 150s);
+    std::this_thread::sleep_for(1s);  // nothing more may follow
+    ::kill(dialer, SIGTERM);
+    EXPECT_EQ(test::WaitExit(dialer, 30s), 0);
+    ::kill(sim, SIGTERM);
+    test::WaitExit(sim, 10s);
+    const std::string sims = test::ReadFile(log);
+    ASSERT_TRUE(done) << sims;
+
+    const auto w = ReadCampaign(campaign);
+    EXPECT_EQ(w.at("Person").cstatus, "Call Succeeded");
+    EXPECT_EQ(w.at("Machine").cstatus.rfind("Answering Machine Succeeded", 0), 0u) << w.at("Machine").cstatus;
+    EXPECT_EQ(w.at("Busy").cstatus, "Line is Busy");
+    EXPECT_EQ(w.at("NoAnswer").cstatus, "Call Failed");
+    EXPECT_EQ(w.at("Failure").cstatus, "Call Failed");
+    EXPECT_EQ(w.at("Rejected").cstatus, "Invalid Phone Number");
+    EXPECT_EQ(w.at("Listed").cstatus, "DNC Number");
+    EXPECT_EQ(w.at("Done").cstatus, "Call Succeeded");
+    EXPECT_EQ(w.at("NoPhone").cstatus, "");
+    EXPECT_EQ(w.at("Listed").ctime, "") << "never called";
+    EXPECT_EQ(w.at("Done").ctime, "");
+    for (const char* name : {"Person", "Machine", "Busy", "NoAnswer", "Failure", "Rejected"}) {
+        EXPECT_TRUE(std::regex_match(w.at(name).ctime, std::regex("\\d\\d:\\d\\d:\\d\\d"))) << name;
+    }
+
+    // Dialled as often as the redial rule allows: busy and failed twice.
+    const std::map<std::string, std::size_t> calls{{"+15550100001", 1}, {"+15550100002", 1}, {"+15550100003", 2},
+                                                   {"+15550100004", 2}, {"+15550100005", 2}, {"+15550100006", 1},
+                                                   {"+15550100007", 0}, {"+15550100008", 0}};
+    for (const auto& [number, times] : calls) EXPECT_EQ(Count(sims, "<- CALL " + number + "\n"), times) << number;
+    EXPECT_EQ(Count(sims, "<- CALL "), 9u);
+
+    // Durations as the stand-in saw the answered calls last, within a second.
+    const double person = Between(sims, "-> CALL 1001 STATUS INPROGRESS", "-> CALL 1001 STATUS FINISHED");
+    const double machine = Between(sims, "-> CALL 1002 STATUS INPROGRESS", "-> CALL 1002 STATUS FINISHED");
+    EXPECT_NEAR(Seconds(w.at("Person").ccon), person, 1.0);
+    EXPECT_NEAR(Seconds(w.at("Machine").ccon), machine, 1.0);
+    EXPECT_EQ(w.at("Busy").ccon, "") << "only answered calls have a duration";
+
+    // The machine's greeting ended before ours went in, and we hung up after it.
+    const auto routed = sims.find("<- ALTER CALL 1002 SET_INPUT SOUNDCARD=\"default\" PORT=\"");
+    ASSERT_NE(routed, std::string::npos) << sims;
+    const auto hangup = sims.find("<- alter call 1002 hangup", routed);
+    EXPECT_NE(hangup, std::string::npos) << "hung up after the greeting";
+    EXPECT_GT(Between(sims, "-> CALL 1002 STATUS INPROGRESS", "<- ALTER CALL 1002 SET_INPUT SOUNDCARD=\"default\" PORT"),
+              7.0)
+        << "not before the machine's greeting and the silence after it";
+    const auto sent = test::ReadWav(work / "reference.wav");
+    const auto got = test::ReadWav(heard + "/heard-1002.wav");
+    ASSERT_FALSE(sent.empty());
+    ASSERT_GE(got.size(), sent.size() * 9 / 10);
+    EXPECT_GE(test::PeakCorrelation(sent, got, 3200), 0.9);
+
+    // The recordings of the answered calls: present, named for the contact,
+    // decodable, as long as the calls.
+    for (const char* name : {"Person", "Machine"}) {
+        const std::string file = w.at(name).recfile;
+        ASSERT_FALSE(file.empty()) << name;
+        EXPECT_EQ(file.rfind(recordings + "/", 0), 0u) << file;
+        ASSERT_TRUE(fs::exists(file)) << file;
+        const std::string decoded = work / (std::string(name) + ".wav");
+        ASSERT_TRUE(test::Run("mpg123 -q -w '" + decoded + "' '" + file + "'")) << file;
+        int rate = 0;
+        const auto samples = test::ReadWav(decoded, &rate);
+        ASSERT_GT(rate, 0);
+        EXPECT_GT(static_cast<double>(samples.size()) / rate, 3.0) << name;
+    }
+    EXPECT_EQ(w.at("Busy").recfile, "");
+}
+
+}  // namespace
+}  // namespace zorvan
