@@ -9,6 +9,7 @@
 #include <pugixml.hpp>
 #include <regex>
 #include <sstream>
+#include <tuple>
 
 #include "support/audio_fixtures.h"
 #include "support/process_support.h"
@@ -199,6 +200,77 @@ TEST(DialCampaign, OpenAndDialAutoWritesEveryOutcomeAndRedialsAsTheRuleAllows) {
         EXPECT_GT(static_cast<double>(samples.size()) / rate, 3.0) << name;
     }
     EXPECT_EQ(w.at("Busy").recfile, "");
+}
+
+TEST(DialCampaign, ASecondStartHandsOpenAndDialToTheRunningDialer) {
+    ASSERT_NE(std::getenv("DBUS_SESSION_BUS_ADDRESS"), nullptr);
+    test::TempDir home;
+    test::TempDir runtime;
+    test::TempDir work;
+    const std::string scenario = work / "scenario.txt";
+    test::WriteFile(scenario, "attach immediate\nnumber default ring 0.5 busy\n");
+    const std::string log = work / "sim.log";
+    const pid_t sim = test::Spawn({SKYPE_SIM_BINARY, "--scenario", scenario, "--log", log}, home.path(),
+                                  runtime.path(), true);
+    ASSERT_GT(sim, 0);
+    ASSERT_TRUE(test::WaitFor([&] { return test::ReadFile(log).find("started as") != std::string::npos; }, 10s));
+    const pid_t first = test::Spawn({ZORVAN_DIALER_BINARY}, home.path(), runtime.path(), true);
+    ASSERT_GT(first, 0);
+    ASSERT_TRUE(test::WaitFor([&] { return test::ReadFile(log).find("<- GET CURRENTUSERHANDLE") != std::string::npos; },
+                              20s));
+
+    // A relative path, as typed in a shell: the running dialer gets it whole.
+    test::WriteFile(work / "later.xml", "<?xml version=\"1.0\"?><dialer><contacts><c1><fname>Mia</fname>"
+                                        "<phone>555 3000</phone></c1></contacts></dialer>");
+    const std::string cwd = fs::current_path();
+    fs::current_path(work.path());
+    const pid_t second =
+        test::Spawn({ZORVAN_DIALER_BINARY, "--open", "later.xml", "--dial", "auto"}, home.path(), runtime.path(), true);
+    fs::current_path(cwd);
+    ASSERT_GT(second, 0);
+    EXPECT_EQ(test::WaitExit(second, 10s), 0);
+    EXPECT_TRUE(test::WaitFor([&] { return test::ReadFile(log).find("<- CALL +15553000") != std::string::npos; }, 30s));
+    EXPECT_TRUE(test::WaitFor(
+        [&] { return test::ReadFile(work / "later.xml").find("<cstatus>Line is Busy</cstatus>") != std::string::npos; },
+        30s));
+    ::kill(first, SIGTERM);
+    EXPECT_EQ(test::WaitExit(first, 30s), 0);
+    ::kill(sim, SIGTERM);
+    test::WaitExit(sim, 10s);
+}
+
+TEST(DialCampaign, TheCommandLineFollowsTheUsualConventions) {
+    test::TempDir home;
+    test::TempDir runtime;
+    const auto run = [&](const std::string& args) {
+        const std::string out = home / "out.txt";
+        const std::string err = home / "err.txt";
+        const int status = std::system(("env -i HOME='" + home.path() + "' XDG_RUNTIME_DIR='" + runtime.path() +
+                                        "' QT_QPA_PLATFORM=offscreen '" ZORVAN_DIALER_BINARY "' " + args + " >'" +
+                                        out + "' 2>'" + err + "'")
+                                           .c_str());
+        return std::make_tuple(WEXITSTATUS(status), test::ReadFile(out), test::ReadFile(err));
+    };
+    auto [code, out, err] = run("--help");
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(out.find("--open FILE"), std::string::npos);
+    EXPECT_NE(out.find("--dial auto|semi"), std::string::npos);
+    std::tie(code, out, err) = run("--version");
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(out.rfind("zorvan-dialer ", 0), 0u);
+    std::tie(code, out, err) = run("--dial sometimes");
+    EXPECT_EQ(code, 2);
+    EXPECT_TRUE(out.empty());
+    EXPECT_NE(err.find("'--dial' takes 'auto' or 'semi'"), std::string::npos) << err;
+    std::tie(code, out, err) = run("--open /nonexistent/campaign.xml");
+    EXPECT_EQ(code, 2);
+    EXPECT_NE(err.find("/nonexistent/campaign.xml"), std::string::npos) << err;
+    std::tie(code, out, err) = run("--frobnicate");
+    EXPECT_EQ(code, 2);
+    EXPECT_NE(err.find("unknown option '--frobnicate'"), std::string::npos) << err;
+    std::tie(code, out, err) = run("--open");
+    EXPECT_EQ(code, 2);
+    EXPECT_NE(err.find("needs a value"), std::string::npos) << err;
 }
 
 }  // namespace
