@@ -86,7 +86,7 @@ std::string ProgressText(const DialProgress& progress, const std::string& name) 
     if (!progress.running) return {};
     std::string text;
     if (progress.redialPhase) {
-        text = "Redialing busy and failed contacts: " + std::to_string(progress.retriesLeft) + " left";
+        text = "Redialing: " + std::to_string(progress.retriesLeft) + " left";
     } else {
         text = "Dialed " + std::to_string(progress.placed) + " of " + std::to_string(progress.total);
     }
