@@ -59,7 +59,11 @@ bool SkypeConnector::Attach(TargetId notify) {
     return true;
 }
 
-bool SkypeConnector::SendCommand(std::string command) { return queue_.Add(std::move(command)); }
+bool SkypeConnector::SendCommand(std::string command) {
+    if (!queue_.Add(std::move(command))) return false;
+    queuedEvent_.set();
+    return true;
+}
 
 void SkypeConnector::Shutdown() {
     if (shutdown_.exchange(true)) return;
@@ -71,6 +75,7 @@ void SkypeConnector::Shutdown() {
     // Releases a sender thread that never saw an attach, and ends its pauses.
     startEvent_.set();
     stopEvent_.set();
+    queuedEvent_.set();
     if (sender_.joinable()) sender_.join();
     StopKeepAlive();
 }
@@ -185,18 +190,17 @@ void SkypeConnector::KeepAliveTick() {
 void SkypeConnector::SenderThread() {
     loop_.wait(startEvent_, -1);
     const auto pause = [this](std::int64_t ms) { loop_.wait(stopEvent_, ms); };
+    // Idle: until a command is queued (or, as a fallback, the next poll).
+    const auto idle = [this] { loop_.wait(queuedEvent_, kIdlePollMs); };
     for (;;) {
         if (shutdown_) return;
         std::optional<std::string> command = queue_.Take();
         if (!command) {
-            pause(kIdlePollMs);
+            idle();
             continue;
         }
         while (command) {
-            if (shutdown_) {
-                pause(kIdlePollMs);
-                break;
-            }
+            if (shutdown_) break;
             // Each command has its own budget of retries.
             int result = Send(*command);
             for (int retries = 0; result == 0 && !shutdown_ && retries < kRetriesPerCommand; ++retries) {
@@ -205,7 +209,7 @@ void SkypeConnector::SenderThread() {
             }
             pause(kBetweenCommandsMs);
             command = queue_.Take();
-            if (!command) pause(kIdlePollMs);
+            if (!command) idle();
         }
     }
 }

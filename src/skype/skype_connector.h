@@ -112,6 +112,9 @@ private:
     bool keepAliveRunning_ = false;
     WaitEvent startEvent_{WaitEvent::Mode::Auto};
     WaitEvent stopEvent_{WaitEvent::Mode::Manual};
+    // Wakes an idle sender when a command is queued, so a call's CALL does
+    // not wait for the next idle poll.
+    WaitEvent queuedEvent_{WaitEvent::Mode::Auto};
     std::thread sender_;
 };
 
