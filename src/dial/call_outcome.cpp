@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "data/call_status.h"
 #include "data/greeting_list.h"
 #include "data/status_text.h"
 #include "dial/local_time.h"
@@ -12,15 +13,15 @@ namespace zorvan {
 
 namespace {
 // Call statuses (the codes of the disposition list).
-constexpr int kConnecting = 0;
-constexpr int kCallFailed = 2;
-constexpr int kLineBusy = 3;
-constexpr int kCallSucceeded = 4;
-constexpr int kInvalidNumber = 5;
-constexpr int kInProgress = 6;
-constexpr int kMachineAnswered = 7;
-constexpr int kMachineSucceeded = 8;
-constexpr int kVoiceDetecting = 9;
+constexpr int kConnecting = static_cast<int>(CallStatus::Connecting);
+constexpr int kCallFailed = static_cast<int>(CallStatus::CallFailed);
+constexpr int kLineBusy = static_cast<int>(CallStatus::LineBusy);
+constexpr int kCallSucceeded = static_cast<int>(CallStatus::CallSucceeded);
+constexpr int kInvalidNumber = static_cast<int>(CallStatus::InvalidNumber);
+constexpr int kInProgress = static_cast<int>(CallStatus::InProgress);
+constexpr int kMachineAnswered = static_cast<int>(CallStatus::MachineAnswered);
+constexpr int kMachineSucceeded = static_cast<int>(CallStatus::MachineSucceeded);
+constexpr int kVoiceDetecting = static_cast<int>(CallStatus::VoiceDetecting);
 
 // The client's call states that UM_CALL_ENDED carries.
 constexpr int kSkypeFailed = 4;
@@ -302,14 +303,8 @@ void CallOutcome::ManualCall(std::int32_t row) {
     if (services_.engine.mode() == AutoRunning || services_.calls.HasLiveCall() || services_.calls.AttemptOpen()) {
         return;  // never a call over a live one
     }
-    if (!services_.view.CampaignHasFile()) {
-        FileDialogRequest request;
-        request.caption = "Save As";
-        request.defaultName = LocalTimeText(services_.loop.wallNow(), "%Y-%m-%d") + "-Campaign";
-        request.defaultSuffix = "xml";
-        request.filter = "XML Files (*.xml)";
-        if (const auto path = services_.prompts.saveFile(request)) services_.view.SaveCampaignAs(*path);
-    }
+    // A cancelled save dialog does not stop the call.
+    if (!services_.view.CampaignHasFile()) services_.engine.SaveCampaignFirst();
     if (!services_.connected()) {
         services_.prompts.messageBox("Zorvan Dialer", DialEngine::kNotConnected, PromptIcon::None, PromptButtons::Ok);
         return;

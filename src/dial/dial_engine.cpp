@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "data/call_status.h"
 #include "data/campaign_rows.h"
 #include "data/do_not_call.h"
 #include "data/status_text.h"
@@ -13,7 +14,7 @@ namespace zorvan {
 namespace {
 // Private to the engine: a worker starts (wParam: its timer id).
 constexpr std::uint32_t kWorkerStart = 0x7E01;
-constexpr int kDncNumber = 1;
+constexpr int kDncNumber = static_cast<int>(CallStatus::DncNumber);
 }  // namespace
 
 bool RetryList::Add(std::string phone, std::int32_t row) {
@@ -70,20 +71,7 @@ void DialEngine::StartSemiAutomatic() { Start(SemiRunning, false); }
 
 bool DialEngine::Start(DialMode mode, bool abandonWithoutFile) {
     if (shutDown_ || !services_.rows.hasRoot()) return false;
-    if (!services_.view.CampaignHasFile()) {
-        FileDialogRequest request;
-        request.caption = "Save As";
-        request.defaultName = LocalTimeText(services_.loop.wallNow(), "%Y-%m-%d") + "-Campaign";
-        request.defaultSuffix = "xml";
-        request.filter = "XML Files (*.xml)";
-        request.confirmOverwrite = true;
-        const std::optional<std::string> path = services_.prompts.saveFile(request);
-        if (path) {
-            services_.view.SaveCampaignAs(*path);
-        } else if (abandonWithoutFile) {
-            return false;
-        }
-    }
+    if (!services_.view.CampaignHasFile() && !SaveCampaignFirst() && abandonWithoutFile) return false;
     if (!services_.connected()) {
         services_.prompts.messageBox("Zorvan Dialer", kNotConnected,
                                      mode == AutoRunning ? PromptIcon::Warning : PromptIcon::None, PromptButtons::Ok);
@@ -127,6 +115,19 @@ bool DialEngine::Start(DialMode mode, bool abandonWithoutFile) {
         redialWanted_ = false;
         return true;
     }
+}
+
+bool DialEngine::SaveCampaignFirst() {
+    FileDialogRequest request;
+    request.caption = "Save As";
+    request.defaultName = LocalTimeText(services_.loop.wallNow(), "%Y-%m-%d") + "-Campaign";
+    request.defaultSuffix = "xml";
+    request.filter = "XML Files (*.xml)";
+    request.confirmOverwrite = true;
+    const std::optional<std::string> path = services_.prompts.saveFile(request);
+    if (!path) return false;
+    services_.view.SaveCampaignAs(*path);
+    return true;
 }
 
 void DialEngine::StopDialing() {

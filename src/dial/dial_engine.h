@@ -129,6 +129,9 @@ public:
 
     // A phone as dialled: the country code before it unless it has one.
     static std::string DialNumber(const std::string& countryCode, const std::string& phone);
+    // The campaign has no file yet: the save dialog dialing asks with, and
+    // the file bound when the user chose one. False when cancelled.
+    bool SaveCampaignFirst();
 
     void OnEvent(const Event& event) override;
     void OnTimer(int timerId) override;
