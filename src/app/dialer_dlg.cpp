@@ -112,7 +112,7 @@ void CDialerDlg::OnCommand(int commandId) {
                 campaign_->ExportCampaignFile();
                 return;
             case ui::cmd::kClearStatus:
-                campaign_->ClearCallsStatus();
+                if (campaign_->ClearCallsStatus() && dial_) dial_->engine().ResetWalk();
                 return;
             case ui::cmd::kCustomizeColumns:
                 campaign_->CustomizeColumns(this);

@@ -99,6 +99,11 @@ public:
     void DialNext();
     // A new, opened or imported campaign: dialing stops, the retries go.
     void CampaignReplaced();
+    // The statuses were cleared: the next step walks from the first row.
+    void ResetWalk() {
+        walking_ = false;
+        lastRow_.reset();
+    }
     // The row is about to leave the grid: the walk steps around it.
     void RowRemoving(std::int32_t id);
     // Every wait ends now and no call follows.
