@@ -15,6 +15,7 @@
 #include "platform/qt/dbus_skype_transport.h"
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_folders.h"
+#include "platform/qt/qt_http_get.h"
 #include "platform/qt/qt_prompts.h"
 #include "platform/qt/qt_shell.h"
 
@@ -76,8 +77,9 @@ int CDialerApp::Run(int argc, char** argv) {
     QtFolders folders;
     QtShell shell;
     DBusSkypeTransport skype;
+    QtHttpGet http;
     CDialerDlg dlg(DialerServices{loop, prompts, folders, shell, &skype, audio::AudioStreamServer::PortsFromEnvironment(),
-                                  std::nullopt, line.open});
+                                  std::nullopt, line.open, &http});
     prompts.setParent(&dlg);
 
     // exit(), not quit(): quit() first offers every window a close, and the

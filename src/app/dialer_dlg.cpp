@@ -34,6 +34,7 @@
 #include "app/contact_room.h"
 #include "app/dial_room.h"
 #include "app/launch_waiter.h"
+#include "update/update_check.h"
 
 #include <iostream>
 #include "ui/dlg_contact_msg.h"
@@ -50,6 +51,8 @@
 namespace zorvan {
 
 namespace {
+// Private to the window: the update check found a newer version.
+constexpr std::uint32_t kUpdateAvailable = 0x7D10;
 constexpr int kDefaultWidth = 900;
 constexpr int kDefaultHeight = 600;
 }  // namespace
@@ -304,6 +307,11 @@ void CDialerDlg::Initialize() {
         if (auto store = CampaignStore::Current()) store->SaveIfModified();
     });
     autosave_->Start();
+    if (services_.http != nullptr) {
+        update_ = std::make_unique<UpdatePromptThread>(services_.loop, closing_, *services_.http, UpdateSiteRoot(),
+                                                       target(), kUpdateAvailable);
+        update_->Start();
+    }
 }
 
 void CDialerDlg::Shutdown() {
@@ -328,6 +336,8 @@ void CDialerDlg::Shutdown() {
     // 5: the threads that watch `closing` end; they wake on it at once.
     if (autosave_) autosave_->Join();
     autosave_.reset();
+    if (update_) update_->Join();
+    update_.reset();
     if (doNotCallLoader_) doNotCallLoader_->Join();
     doNotCallLoader_.reset();
 
@@ -469,6 +479,13 @@ void CDialerDlg::OnEvent(const Event& event) {
             break;
         case um::UM_ROW_MENU:
             ShowRowMenu(static_cast<std::int32_t>(event.wParam));
+            break;
+        case kUpdateAvailable:
+            if (services_.prompts.messageBox("Zorvan Dialer",
+                                             "New version Zorvan Dialer is available! Click 'OK' to update Now!",
+                                             PromptIcon::Information, PromptButtons::OkCancel) == PromptAnswer::Ok) {
+                services_.shell.Open(UpdateSiteRoot() + "upgrade.html");
+            }
             break;
         default:  // the call's events belong to the call outcome handling
             if (dial_) dial_->outcome().Handle(event);

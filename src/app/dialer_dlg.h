@@ -17,6 +17,8 @@ class QSystemTrayIcon;
 namespace zorvan {
 
 class AutosaveThread;
+class HttpGet;
+class UpdatePromptThread;
 class LaunchWaiter;
 class CampaignRoom;
 class ContactRoom;
@@ -54,6 +56,8 @@ struct DialerServices {
     std::optional<bool> trayAvailable;
     // A campaign file to open at start-up in place of the last one.
     std::string openAtStart;
+    // The update check's HTTP client; none: no check.
+    HttpGet* http = nullptr;
 };
 
 // The main window and controller of the program. Initialize() runs the
@@ -132,6 +136,7 @@ private:
     std::unique_ptr<ContactRoom> contactRoom_;
     std::unique_ptr<DialRoom> dial_;
     std::unique_ptr<LaunchWaiter> launch_;
+    std::unique_ptr<UpdatePromptThread> update_;
     ui::CDlgStatusCheck* statusCheck_ = nullptr;
     ui::CDlgWaitingMsg* waiting_ = nullptr;
     int busyCount_ = 0;  // file workers under way: the please-wait window stays up until the last ends

@@ -39,7 +39,7 @@ TEST(DialPadOnBus, AKeyDuringAnAnsweredCallGoesToTheCallInProgress) {
     test::FakeShell shell;
     QtEventLoop loop;
     DBusSkypeTransport bus;
-    CDialerDlg dlg{DialerServices{loop, prompts, folders, shell, &bus, audio::AudioStreamServer::Ports{0, 0}, true, {}}};
+    CDialerDlg dlg{DialerServices{loop, prompts, folders, shell, &bus, audio::AudioStreamServer::Ports{0, 0}, true, {}, nullptr}};
     dlg.Initialize();
     ASSERT_TRUE(WaitUntil([] { return SkypeConnector::Instance() != nullptr && SkypeConnector::Instance()->linkOpen(); },
                           10000));

@@ -50,7 +50,7 @@ TEST(SemiDialOnBus, DialNextPlacesTheSecondCallAndTheEndOfTheListStops) {
     QtEventLoop loop;
     DBusSkypeTransport bus;
     CDialerDlg dlg{DialerServices{loop, prompts, folders, shell, &bus, audio::AudioStreamServer::Ports{0, 0}, true,
-                                  campaign}};
+                                  campaign, nullptr}};
     dlg.Initialize();
     ASSERT_TRUE(WaitUntil([&] { return dlg.connected(); }, 10000));
     ASSERT_TRUE(WaitUntil([&] { return dlg.contacts()->Count() == 2 && !dlg.campaign()->fileWorkRunning(); }, 10000));

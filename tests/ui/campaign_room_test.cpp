@@ -41,7 +41,7 @@ struct Window {
     FakePrompts prompts;
     test::FakeShell shell;
     QtEventLoop loop;
-    CDialerDlg dlg{DialerServices{loop, prompts, folders, shell, nullptr, std::nullopt, true, {}}};
+    CDialerDlg dlg{DialerServices{loop, prompts, folders, shell, nullptr, std::nullopt, true, {}, nullptr}};
 
     std::string documents() const { return home / "Documents/Zorvan/"; }
     CampaignRoom& room() { return *dlg.campaign(); }

@@ -38,7 +38,7 @@ struct Window {
     FakePrompts prompts;
     test::FakeShell shell;
     QtEventLoop loop;
-    CDialerDlg dlg{DialerServices{loop, prompts, folders, shell, nullptr, std::nullopt, true, {}}};
+    CDialerDlg dlg{DialerServices{loop, prompts, folders, shell, nullptr, std::nullopt, true, {}, nullptr}};
     std::string file;
 
     // A campaign of three contacts opened from its file.

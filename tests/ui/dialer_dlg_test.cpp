@@ -20,6 +20,7 @@
 #include "platform/qt/qt_event_loop.h"
 #include "support/conf_checks.h"
 #include "support/temp_dir.h"
+#include "update/update_check.h"
 
 namespace zorvan {
 namespace {
@@ -34,7 +35,7 @@ struct Window {
     QtEventLoop loop;
     CDialerDlg dlg;
     explicit Window(std::optional<bool> tray = true)
-        : dlg(DialerServices{loop, prompts, folders, shell, nullptr, std::nullopt, tray, {}}) {}
+        : dlg(DialerServices{loop, prompts, folders, shell, nullptr, std::nullopt, tray, {}, nullptr}) {}
     std::string conf() const { return home / ".config/Zorvan/conf.xml"; }
 };
 
@@ -213,6 +214,43 @@ TEST(DialerDlg, ConnectionDisplayFollowsTheUserStatus) {
               "(https://zorvan-dialer.example/help/AccessSkype.html) to resolve the issue!");
     EXPECT_EQ(w.shell.opened.size(), 2u);
     w.dlg.Shutdown();
+}
+
+class PublishedVersion final : public HttpGet {
+public:
+    explicit PublishedVersion(std::string text) : text_(std::move(text)) {}
+    HttpReply Get(const std::string&, std::int64_t, std::size_t, const WaitEvent*) override {
+        return {true, 200, text_};
+    }
+
+private:
+    std::string text_;
+};
+
+TEST(DialerDlg, ANewerVersionIsOfferedOnceAndOkOpensTheUpgradePage) {
+    qputenv("ZORVAN_UPDATE_ROOT", "http://updates.test");
+    for (const bool newer : {true, false}) {
+        test::TempDir home;
+        FixedFolders folders{home / "Documents", home / ".config"};
+        test::FakePrompts prompts;
+        test::FakeShell shell;
+        QtEventLoop loop(1000.0);  // the 36 s wait in 36 ms
+        PublishedVersion http(newer ? "12520" : "12519");
+        CDialerDlg dlg{DialerServices{loop, prompts, folders, shell, nullptr, std::nullopt, true, {}, &http}};
+        dlg.Initialize();
+        QTest::qWait(600);
+        if (newer) {
+            ASSERT_EQ(prompts.asked.size(), 1u);
+            EXPECT_EQ(prompts.asked[0].text, "New version Zorvan Dialer is available! Click 'OK' to update Now!");
+            EXPECT_EQ(prompts.asked[0].buttons, PromptButtons::OkCancel);
+            EXPECT_EQ(shell.opened, std::vector<std::string>{"http://updates.test/upgrade.html"});
+        } else {
+            EXPECT_TRUE(prompts.asked.empty()) << "the same version asks nothing";
+            EXPECT_TRUE(shell.opened.empty());
+        }
+        dlg.Shutdown();
+    }
+    qunsetenv("ZORVAN_UPDATE_ROOT");
 }
 
 TEST(SingleInstance, SecondClaimActivatesTheFirst) {
