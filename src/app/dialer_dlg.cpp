@@ -35,6 +35,8 @@
 #include "app/dial_room.h"
 #include "app/launch_waiter.h"
 #include "update/update_check.h"
+#include "platform/qt/qt_capture_source.h"
+#include "ui/dlg_options.h"
 
 #include <iostream>
 #include "ui/dlg_contact_msg.h"
@@ -154,6 +156,9 @@ void CDialerDlg::OnCommand(int commandId) {
         case ui::cmd::kButtonSkypeState:
             if (connector_ != nullptr) connector_->SetSilentMode();
             break;
+        case ui::cmd::kOptions:
+            ShowOptions();
+            break;
         case ui::cmd::kOnlineHelp:
             services_.shell.Open(web::kOnlineHelp);
             break;
@@ -166,6 +171,28 @@ void CDialerDlg::OnCommand(int commandId) {
         default:
             break;  // commands of parts of the program still to come
     }
+}
+
+void CDialerDlg::ShowOptions() {
+    if (!Settings::HasInstance()) return;
+    Settings& settings = Settings::Instance();
+    if (!microphone_) microphone_ = std::make_unique<QtCaptureSource>();
+    ui::CDlgOptions dialog({services_.prompts, services_.shell, DispositionList::Instance(), GreetingList::Instance(),
+                            microphone_.get(), [] { return Settings::Instance().get(&SettingsData::threshold); },
+                            [](int t) { Settings::Instance().set(&SettingsData::threshold, t); }},
+                           settings.values(), this);
+    if (dialog.exec() == QDialog::Accepted) ApplyOptions(dialog.values());
+}
+
+void CDialerDlg::ApplyOptions(const SettingsData& values) {
+    if (!Settings::HasInstance()) return;
+    Settings& settings = Settings::Instance();
+    ui::StoreOptions(values, settings);
+    settings.Save(DispositionList::Instance(), GreetingList::Instance());
+    // Always: the list is (re)read whenever it is on, whether or not its
+    // path changed.
+    services_.loop.post(target(), {um::UM_OPTIONS_CHANGED, 0, 0});
+    if (contactRoom_) contactRoom_->Refill();
 }
 
 void CDialerDlg::AddTrayIcon() {

@@ -8,6 +8,7 @@
 
 #include "audio/audio_stream_server.h"
 #include "app/command_line.h"
+#include "data/settings.h"
 #include "data/app_folders.h"
 #include "platform/event_loop.h"
 #include "ui/main_window_view.h"
@@ -35,6 +36,7 @@ class InputPortControl;
 class SkypeConnector;
 class SkypeTransport;
 namespace audio {
+class CaptureSource;
 class InputPortSink;
 }
 namespace ui {
@@ -106,6 +108,12 @@ private:
 public:
     // A command of the menus, the toolbar's popups or the buttons.
     void OnCommand(int commandId);
+    // "Options": the dialog, then ApplyOptions when confirmed.
+    void ShowOptions();
+    // A confirmed Options dialog's values: stored and saved; the
+    // do-not-call list is looked at again whenever it is on; the contact
+    // window's lists are refilled.
+    void ApplyOptions(const SettingsData& values);
 
 private:
     void ConnectCommands();
@@ -137,6 +145,7 @@ private:
     std::unique_ptr<DialRoom> dial_;
     std::unique_ptr<LaunchWaiter> launch_;
     std::unique_ptr<UpdatePromptThread> update_;
+    std::unique_ptr<audio::CaptureSource> microphone_;
     ui::CDlgStatusCheck* statusCheck_ = nullptr;
     ui::CDlgWaitingMsg* waiting_ = nullptr;
     int busyCount_ = 0;  // file workers under way: the please-wait window stays up until the last ends
