@@ -4,8 +4,9 @@
 # It builds the program, makes a home folder with a sample campaign as the
 # last campaign, starts the Skype stand-in on a private bus and the dialer
 # on Xvfb, and saves main-window.png; then contact-window-in-call.png, the
-# contact window during an answered call beside the main window (drawn by
-# the dial pad's bus test on Qt's offscreen platform).
+# contact window during an answered call beside the main window, and
+# main-window-dialing.png (drawn by the bus tests on Qt's offscreen
+# platform); then options-<page>.png, each page of the Options dialog.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out="${1:-build/screenshots}"
@@ -14,7 +15,7 @@ out="$(cd "$out" && pwd)"
 
 if [ "${1:-}" != "--inner" ] && [ "${2:-}" != "--inner" ]; then
   cmake -S . -B "${ZORVAN_BUILD_DIR:-build}" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "${ZORVAN_BUILD_DIR:-build}" -j "$(nproc)" --target zorvan-dialer skype-sim grab-screen zorvan_ui_bus_tests >/dev/null
+  cmake --build "${ZORVAN_BUILD_DIR:-build}" -j "$(nproc)" --target zorvan-dialer skype-sim grab-screen zorvan_ui_bus_tests zorvan_ui_tests >/dev/null
   exec dbus-run-session -- bash "$0" "$out" --inner
 fi
 
@@ -68,3 +69,7 @@ kill $(jobs -p) 2>/dev/null || true
 ZORVAN_SCREENSHOT_DIR="$out" QT_QPA_PLATFORM=offscreen \
   dbus-run-session -- ./"${ZORVAN_BUILD_DIR:-build}"/tests/zorvan_ui_bus_tests >/dev/null 2>&1
 echo "Saved $out/contact-window-in-call.png"
+echo "Saved $out/main-window-dialing.png"
+ZORVAN_SCREENSHOT_DIR="$out" QT_QPA_PLATFORM=offscreen \
+  ./"${ZORVAN_BUILD_DIR:-build}"/tests/zorvan_ui_tests --gtest_filter='OptionsDialog.Screenshots' >/dev/null 2>&1
+for page in general do-not-call detection preset advanced; do echo "Saved $out/options-$page.png"; done
