@@ -191,6 +191,19 @@ TEST(OptionsDialog, PresetListsTakeNewCodesAndActOnTheSelectedRow) {
     EXPECT_EQ(o.prompts.asked.back().text, "The call disposition can not be empty!");
 }
 
+TEST(OptionsDialog, CancelKeepsEveryPagesValues) {
+    Options o;
+    const SettingsData before = o.values;
+    o.Edit("countrycode")->setText("+49");
+    o.Edit("redial")->setText("4");
+    o.Check("donotcall")->click();
+    o.Check("autorec")->click();
+    o.dialog->vadPage()->check(QStringLiteral("vad"))->click();
+    o.dialog->reject();
+    EXPECT_EQ(o.dialog->result(), QDialog::Rejected);
+    EXPECT_EQ(o.dialog->values(), before) << "nothing of the pages is taken";
+}
+
 TEST(OptionsDialog, TheThresholdDialogNamesEachPosition) {
     ui::CDlgVADValueConfig dialog(2);
     EXPECT_EQ(dialog.windowTitle(), "Adjust VAD Threshold Value");
