@@ -1,0 +1,112 @@
+#include "data/contact_import.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+namespace zorvan {
+
+namespace {
+
+struct Keyword {
+    const char* word;
+    int ImportMapping::*field;
+};
+
+constexpr std::array<Keyword, 20> kKeywords{{
+    {"first", &ImportMapping::fname},      {"last", &ImportMapping::lname},
+    {"phone", &ImportMapping::phone},      {"number", &ImportMapping::phone},
+    {"email", &ImportMapping::email},      {"web", &ImportMapping::website},
+    {"fax", &ImportMapping::fax},          {"company", &ImportMapping::company},
+    {"job", &ImportMapping::job},          {"occupation", &ImportMapping::job},
+    {"street", &ImportMapping::street},    {"address", &ImportMapping::street},
+    {"city", &ImportMapping::city},        {"state", &ImportMapping::state},
+    {"province", &ImportMapping::state},   {"country", &ImportMapping::country},
+    {"region", &ImportMapping::country},   {"zip", &ImportMapping::zip},
+    {"postal", &ImportMapping::zip},       {"note", &ImportMapping::notes},
+}};
+
+std::string AsciiLower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return c < 0x80 ? static_cast<char>(std::tolower(c)) : static_cast<char>(c); });
+    return text;
+}
+
+}  // namespace
+
+ImportMapping DetectHeader(const std::vector<std::string>& header) {
+    ImportMapping m;
+    bool phoneNamed = false;  // the phone column came from a cell saying "phone"
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        const std::string cell = AsciiLower(header[i]);
+        for (std::size_t k = 0; k < kKeywords.size(); ++k) {
+            const Keyword& keyword = kKeywords[k];
+            if (cell.find(keyword.word) == std::string::npos) continue;
+            const bool byNumber = std::string_view(keyword.word) == "number";
+            if (byNumber) {
+                // "Fax Number", "Account Number": the rest of the cell may
+                // name its field better; and a named phone column stays.
+                const auto other = std::find_if(kKeywords.begin() + static_cast<std::ptrdiff_t>(k) + 1, kKeywords.end(),
+                                                [&](const Keyword& kw) { return cell.find(kw.word) != std::string::npos; });
+                if (other != kKeywords.end()) {
+                    m.*(other->field) = static_cast<int>(i);
+                    break;
+                }
+                if (phoneNamed) break;
+            }
+            m.*(keyword.field) = static_cast<int>(i);
+            if (keyword.field == &ImportMapping::phone && !byNumber) phoneNamed = true;
+            break;
+        }
+    }
+    return m;
+}
+
+Contact ConvertRow(const std::vector<std::string>& cells, const ImportMapping& m) {
+    Contact c;
+    const std::array<std::pair<int, std::string Contact::*>, 14> fields{{
+        {m.phone, &Contact::phone},
+        {m.fname, &Contact::fname},
+        {m.lname, &Contact::lname},
+        {m.email, &Contact::email},
+        {m.website, &Contact::website},
+        {m.fax, &Contact::fax},
+        {m.company, &Contact::company},
+        {m.job, &Contact::job},
+        {m.street, &Contact::street},
+        {m.city, &Contact::city},
+        {m.state, &Contact::state},
+        {m.country, &Contact::country},
+        {m.zip, &Contact::zip},
+        {m.notes, &Contact::notes},
+    }};
+    for (std::size_t col = 0; col < cells.size(); ++col) {
+        const auto at = std::find_if(fields.begin(), fields.end(),
+                                     [col](const auto& f) { return f.first == static_cast<int>(col); });
+        if (at != fields.end()) {
+            c.*(at->second) = cells[col];
+        } else {
+            if (!c.others.empty()) c.others += " ,";
+            c.others += cells[col];
+        }
+    }
+    return c;
+}
+
+std::string PhoneKey(const std::string& phone) { return AsciiLower(NormalizePhoneNumber(phone)); }
+
+std::vector<Contact> ConvertRows(const std::vector<std::vector<std::string>>& rows, const ImportMapping& mapping,
+                                 std::unordered_set<std::string> phones) {
+    std::vector<Contact> out;
+    out.reserve(rows.size());
+    for (const auto& row : rows) {
+        Contact c = ConvertRow(row, mapping);
+        if (mapping.skipDuplicates && !c.phone.empty()) {
+            if (!phones.insert(PhoneKey(c.phone)).second) continue;
+        }
+        out.push_back(std::move(c));
+    }
+    return out;
+}
+
+}  // namespace zorvan
