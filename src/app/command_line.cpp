@@ -23,6 +23,11 @@ std::string UsageText() {
            "  --dial auto|semi   start automatic or semi-automatic dialing once the\n"
            "                     campaign is open and Skype is connected (waits up\n"
            "                     to a minute for both)\n"
+           "  --convert-csv IN.csv OUT.xml\n"
+           "                     import a CSV file into a new campaign file with the\n"
+           "                     mapping its header proposes, and exit\n"
+           "  --export-csv IN.xml OUT.csv\n"
+           "                     write a campaign file's CSV export, and exit\n"
            "  -h, --help         show this help and exit\n"
            "      --version      show the version and exit\n"
            "\n"
@@ -64,6 +69,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::st
             std::filesystem::path path(value);
             if (path.is_relative()) path = std::filesystem::path(workingFolder) / path;
             line.open = path.lexically_normal().string();
+        } else if (arg == "--convert-csv" || arg == "--export-csv") {
+            if (hasValue || i + 2 >= args.size()) {
+                line.error = "option '" + arg + "' needs two file names";
+                break;
+            }
+            auto& files = arg == "--convert-csv" ? line.convertCsv : line.exportCsv;
+            for (int k = 0; k < 2; ++k) {
+                std::filesystem::path path(args[++i]);
+                if (path.is_relative()) path = std::filesystem::path(workingFolder) / path;
+                files.push_back(path.lexically_normal().string());
+            }
         } else if (arg == "--dial") {
             if (!takeValue()) break;
             line.dial = DialOf(value);

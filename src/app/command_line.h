@@ -14,6 +14,9 @@ struct CommandLine {
     bool version = false;
     std::string open;                // a campaign file to open, absolute
     std::optional<DialStart> dial;   // dialing to start once it is open and Skype connected
+    // For scripts, without a window: IN and OUT, absolute.
+    std::vector<std::string> convertCsv;  // --convert-csv IN.csv OUT.xml
+    std::vector<std::string> exportCsv;   // --export-csv IN.xml OUT.csv
     std::string error;               // a malformed command line: what is wrong
 };
 

@@ -2,12 +2,14 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
+#include "data/campaign_convert.h"
 #include "app/dialer_dlg.h"
 #include "app/signal_bridge.h"
 #include "app/single_instance.h"
@@ -41,6 +43,29 @@ int CDialerApp::Run(int argc, char** argv) {
             std::cout << VersionText();
             return 0;
         }
+    }
+    // The file conversions for scripts: no window, no single-instance claim,
+    // so a running dialer is never disturbed.
+    const auto args = Arguments(argc, argv);
+    if (std::any_of(args.begin(), args.end(),
+                    [](const std::string& a) { return a == "--convert-csv" || a == "--export-csv"; })) {
+        const CommandLine tool = ParseCommandLine(args, cwd);
+        if (!tool.error.empty()) {
+            std::cerr << "zorvan-dialer: " << tool.error << "\nTry 'zorvan-dialer --help' for more information.\n";
+            return 2;
+        }
+        std::size_t count = 0;
+        std::string error;
+        const bool ok = !tool.convertCsv.empty()
+                            ? ConvertCsvToCampaign(tool.convertCsv[0], tool.convertCsv[1], &count, &error)
+                            : ExportCampaignToCsv(tool.exportCsv[0], tool.exportCsv[1], &count, &error);
+        if (!ok) {
+            std::cerr << "zorvan-dialer: " << error << '\n';
+            return 1;
+        }
+        std::cout << count << " contacts written to "
+                  << (!tool.convertCsv.empty() ? tool.convertCsv[1] : tool.exportCsv[1]) << '\n';
+        return 0;
     }
     QApplication app(argc, argv);  // takes out Qt's own options
     const CommandLine line = ParseCommandLine(Arguments(argc, argv), cwd);

@@ -37,8 +37,22 @@ std::string AsciiLower(std::string text) {
 ImportMapping DetectHeader(const std::vector<std::string>& header) {
     ImportMapping m;
     bool phoneNamed = false;  // the phone column came from a cell saying "phone"
+    static const std::array<std::pair<const char*, int ImportMapping::*>, 6> exported{{
+        {"others", &ImportMapping::others},
+        {"call status", &ImportMapping::cstatus},
+        {"call disposition", &ImportMapping::cstatus},
+        {"call time", &ImportMapping::ctime},
+        {"call duration", &ImportMapping::ccon},
+        {"recorded file", &ImportMapping::recfile},
+    }};
     for (std::size_t i = 0; i < header.size(); ++i) {
         const std::string cell = AsciiLower(header[i]);
+        const auto own = std::find_if(exported.begin(), exported.end(),
+                                      [&cell](const auto& e) { return cell == e.first; });
+        if (own != exported.end()) {
+            m.*(own->second) = static_cast<int>(i);
+            continue;
+        }
         for (std::size_t k = 0; k < kKeywords.size(); ++k) {
             const Keyword& keyword = kKeywords[k];
             if (cell.find(keyword.word) == std::string::npos) continue;
@@ -64,7 +78,8 @@ ImportMapping DetectHeader(const std::vector<std::string>& header) {
 
 Contact ConvertRow(const std::vector<std::string>& cells, const ImportMapping& m) {
     Contact c;
-    const std::array<std::pair<int, std::string Contact::*>, 14> fields{{
+    if (m.others >= 0 && static_cast<std::size_t>(m.others) < cells.size()) c.others = cells[static_cast<std::size_t>(m.others)];
+    const std::array<std::pair<int, std::string Contact::*>, 19> fields{{
         {m.phone, &Contact::phone},
         {m.fname, &Contact::fname},
         {m.lname, &Contact::lname},
@@ -79,12 +94,17 @@ Contact ConvertRow(const std::vector<std::string>& cells, const ImportMapping& m
         {m.country, &Contact::country},
         {m.zip, &Contact::zip},
         {m.notes, &Contact::notes},
+        {m.others, nullptr},
+        {m.cstatus, &Contact::cstatus},
+        {m.ctime, &Contact::ctime},
+        {m.ccon, &Contact::ccon},
+        {m.recfile, &Contact::recfile},
     }};
     for (std::size_t col = 0; col < cells.size(); ++col) {
         const auto at = std::find_if(fields.begin(), fields.end(),
                                      [col](const auto& f) { return f.first == static_cast<int>(col); });
         if (at != fields.end()) {
-            c.*(at->second) = cells[col];
+            if (at->second != nullptr) c.*(at->second) = cells[col];
         } else {
             if (!c.others.empty()) c.others += " ,";
             c.others += cells[col];

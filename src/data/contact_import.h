@@ -24,6 +24,13 @@ struct ImportMapping {
     int country = -1;
     int zip = -1;
     int notes = -1;
+    // Columns only this program's own CSV export has, taken by their exact
+    // headings, so an export imports back whole.
+    int others = -1;
+    int cstatus = -1;
+    int ctime = -1;
+    int ccon = -1;
+    int recfile = -1;
     bool skipDuplicates = false;  // "Don't add a phone number if it already exists"
     bool operator==(const ImportMapping&) const = default;
 };
@@ -34,11 +41,13 @@ struct ImportMapping {
 // city, state, province, country, region, zip, postal, note); a later cell
 // of the same field replaces an earlier one. A cell that names the phone
 // outright keeps the phone column: a later "... number" cell that does not
-// say "phone" does not take it over.
+// say "phone" does not take it over. The export's own headings "Others",
+// "Call status" (or "Call disposition"), "Call time", "Call duration" and
+// "Recorded file" map to those fields.
 ImportMapping DetectHeader(const std::vector<std::string>& header);
 
 // One data row as a contact: mapped cells to their fields, every other
-// cell appended to `others`, joined with " ,".
+// cell appended to `others` (after the mapped others cell), joined with " ,".
 Contact ConvertRow(const std::vector<std::string>& cells, const ImportMapping& mapping);
 
 // Phones as the dialer dials them (separators removed, letters in one
