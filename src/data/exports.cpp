@@ -1,5 +1,7 @@
 #include "data/exports.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "data/text_file.h"
@@ -57,7 +59,7 @@ constexpr const char* kHead[] = {
     " border-left:0px;", "}",
     "#phone,#lname,#stime,#duration", "{", "vertical-align:top;", "text-align: center;", "width:10%;", "} ",
     "#notes,#status", "{", "vertical-align:top;", "text-align: center;", "width: 12%;", "}",
-    "</style>", "</head>", "<body>", "<table>",
+    "</style>", "</head>", "<body>",
 };
 
 constexpr char kHeadingRow[] =
@@ -67,11 +69,66 @@ constexpr char kHeadingRow[] =
 
 }  // namespace
 
+std::string FileUrl(std::string_view path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string url = !path.empty() && path.front() == '/' ? "file://" : "";
+    for (const char ch : path) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (std::isalnum(c) != 0 || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+            url += ch;
+        } else {
+            url += '%';
+            url += kHex[c >> 4];
+            url += kHex[c & 15];
+        }
+    }
+    return url;
+}
+
+std::string DispositionChart(const std::vector<std::pair<std::string, int>>& counts) {
+    constexpr int kLabel = 220;
+    constexpr int kBars = 360;
+    constexpr int kRow = 24;
+    int most = 1;
+    for (const auto& [text, n] : counts) most = std::max(most, n);
+    const int height = static_cast<int>(counts.size()) * kRow + 8;
+    std::string svg = "<div class=\"chart\"><h3 style=\"font-family: Tahoma; font-size: 10pt;\">Calls by disposition</h3>"
+                      "<svg xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" aria-label=\"Calls by disposition\" "
+                      "width=\"" + std::to_string(kLabel + kBars + 60) + "\" height=\"" + std::to_string(height) +
+                      "\" font-family=\"Tahoma, sans-serif\" font-size=\"12\">";
+    int y = 4;
+    for (const auto& [text, n] : counts) {
+        const int width = std::max(1, n * kBars / most);
+        svg += "<text x=\"" + std::to_string(kLabel - 8) + "\" y=\"" + std::to_string(y + 15) +
+               "\" text-anchor=\"end\">" + HtmlEscape(text) + "</text>";
+        svg += "<rect class=\"bar\" x=\"" + std::to_string(kLabel) + "\" y=\"" + std::to_string(y + 2) +
+               "\" width=\"" + std::to_string(width) + "\" height=\"" + std::to_string(kRow - 6) +
+               "\" fill=\"#5b7fb5\" stroke=\"#2f4f7f\" data-count=\"" + std::to_string(n) + "\"/>";
+        svg += "<text x=\"" + std::to_string(kLabel + width + 6) + "\" y=\"" + std::to_string(y + 15) + "\">" +
+               std::to_string(n) + "</text>";
+        y += kRow;
+    }
+    return svg + "</svg></div>";
+}
+
 ReportCounts WriteHtmlReport(const std::string& path, const std::vector<Contact>& contacts) {
     CUTF16File file = CUTF16File::CreateForWriting(path);
     for (const char* piece : kHead) file.WriteString(piece);
-    file.WriteString(kHeadingRow);
     ReportCounts counts;
+    for (const Contact& c : contacts) {
+        const std::string text = c.cstatus.empty() ? std::string("Not called") : c.cstatus;
+        auto at = std::find_if(counts.byDisposition.begin(), counts.byDisposition.end(),
+                               [&text](const auto& entry) { return entry.first == text; });
+        if (at == counts.byDisposition.end()) {
+            counts.byDisposition.emplace_back(text, 1);
+        } else {
+            ++at->second;
+        }
+    }
+    // The chart above the table (bars print, being drawn, not backgrounds).
+    file.WriteString(DispositionChart(counts.byDisposition));
+    file.WriteString("<table>");
+    file.WriteString(kHeadingRow);
     for (std::size_t i = 0; i < contacts.size(); ++i) {
         const Contact& c = contacts[i];
         if (c.ccon.empty()) {
@@ -84,7 +141,7 @@ ReportCounts WriteHtmlReport(const std::string& path, const std::vector<Contact>
             row += "<td>" + HtmlEscape(*cell) + "</td>";
         }
         row += "<td>" + HtmlEscape(c.cstatus);
-        if (!c.recfile.empty()) row += " <a href=\"" + HtmlEscape(c.recfile) + "\">Recorded File</a>";
+        if (!c.recfile.empty()) row += " <a href=\"" + HtmlEscape(FileUrl(c.recfile)) + "\">Recorded File</a>";
         row += "</td></tr>";
         file.WriteString(row);
     }

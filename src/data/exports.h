@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "data/contact.h"
@@ -19,6 +20,9 @@ struct ReportCounts {
     int total = 0;
     int answered = 0;  // a talk time was recorded
     int failed = 0;
+    // Contacts per disposition text, in the order the texts first appear
+    // ("Not called" for an empty one): the bars of the report's chart.
+    std::vector<std::pair<std::string, int>> byDisposition;
 };
 
 // The HTML report: one row per contact with the summary line. Every value
@@ -28,5 +32,14 @@ ReportCounts WriteHtmlReport(const std::string& path, const std::vector<Contact>
 
 // &, <, > and " as character references.
 std::string HtmlEscape(std::string_view text);
+
+// A file path as a link: an absolute path becomes a file: URL; every byte
+// outside the unreserved characters and "/" is percent-encoded, so names
+// with "#", "?", "%" or blanks open.
+std::string FileUrl(std::string_view path);
+
+// The counts per disposition as an inline SVG bar chart (no script,
+// nothing fetched).
+std::string DispositionChart(const std::vector<std::pair<std::string, int>>& counts);
 
 }  // namespace zorvan

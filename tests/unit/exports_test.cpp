@@ -73,12 +73,12 @@ TEST(Exports, HtmlReportRowsLinksSummaryAndEscaping) {
     EXPECT_NE(html.find("#fname {text-align: left;width: 10%;padding-left: 0px;vertical-align:top; border-left:0px;}"),
               std::string::npos);
     EXPECT_NE(html.find("width:10%;} #notes,#status{"), std::string::npos);
-    EXPECT_NE(html.find("</style></head><body><table><tr><th id=\"fname\">FirstName</th><th id=\"lname\">Listname"
-                        "</th>"),
+    EXPECT_NE(html.find("</style></head><body><div class=\"chart\">"), std::string::npos) << "the chart first";
+    EXPECT_NE(html.find("</svg></div><table><tr><th id=\"fname\">FirstName</th><th id=\"lname\">Listname</th>"),
               std::string::npos);
     EXPECT_NE(html.find("<tr><td>Ann</td><td></td><td>111</td><td>&lt;b&gt;x&lt;/b&gt;, &quot;quoted&quot; &amp; more"
-                        "</td><td></td><td>00:00:30</td><td>Call Succeeded <a href=\"/home/u/Documents/Zorvan/a "
-                        "&quot;1&quot;.mp3\">Recorded File</a></td></tr>"),
+                        "</td><td></td><td>00:00:30</td><td>Call Succeeded <a href=\"file:///home/u/Documents/Zorvan/a"
+                        "%20%221%22.mp3\">Recorded File</a></td></tr>"),
               std::string::npos)
         << html;
     EXPECT_NE(html.find("<tr class=\"sep\"><td>Bob</td>"), std::string::npos);
@@ -86,6 +86,20 @@ TEST(Exports, HtmlReportRowsLinksSummaryAndEscaping) {
     EXPECT_NE(html.find("</table><p>Summary: Total 3 Calls. Answered 1 Calls. Failed 2 Calls.</p></body></html>"),
               std::string::npos);
     EXPECT_EQ(html.find("<b>x"), std::string::npos) << "contact data never becomes markup";
+
+    // The chart's bars count what the table holds.
+    EXPECT_EQ(counts.byDisposition, (std::vector<std::pair<std::string, int>>{
+                                        {"Call Succeeded", 1}, {"Line is Busy", 1}, {"Not called", 1}}));
+    for (const auto& [text, n] : counts.byDisposition) {
+        EXPECT_NE(html.find(">" + text + "</text><rect class=\"bar\""), std::string::npos) << text;
+    }
+    std::size_t bars = 0;
+    for (auto at = html.find("data-count=\"1\""); at != std::string::npos; at = html.find("data-count=\"1\"", at + 1)) ++bars;
+    EXPECT_EQ(bars, 3u);
+    EXPECT_EQ(html.find("<script"), std::string::npos) << "nothing runs, nothing is fetched";
+
+    EXPECT_EQ(FileUrl("/rec/a#1?x%.mp3"), "file:///rec/a%231%3Fx%25.mp3");
+    EXPECT_EQ(FileUrl("/rec/Zo\xC3\xAB 1.mp3"), "file:///rec/Zo%C3%AB%201.mp3");
 
     const ReportCounts none = WriteHtmlReport(dir / "empty.html", {});
     EXPECT_EQ(none.total + none.answered + none.failed, 0);
