@@ -34,6 +34,7 @@
 #include "app/contact_room.h"
 #include "app/dial_room.h"
 #include "app/launch_waiter.h"
+#include "app/report_room.h"
 #include "update/update_check.h"
 #include "platform/qt/qt_capture_source.h"
 #include "ui/dlg_options.h"
@@ -124,6 +125,22 @@ void CDialerDlg::OnCommand(int commandId) {
                 return;
             case ui::cmd::kButtonDialPad:
                 if (contactRoom_) contactRoom_->mainPad().Toggle();
+                return;
+            default:
+                break;
+        }
+    }
+    if (reports_) {
+        switch (commandId) {
+            case ui::cmd::kExportCsv:
+            case ui::cmd::kPopupCsvReport:
+                reports_->ExportCsv(CsvHeading::CallStatus);
+                return;
+            case ui::cmd::kCsvReport:
+                reports_->ExportCsv(CsvHeading::CallDisposition);
+                return;
+            case ui::cmd::kWebReport:
+                reports_->HtmlReport();
                 return;
             default:
                 break;
@@ -313,6 +330,9 @@ void CDialerDlg::Initialize() {
         services_.loop, services_.prompts, *contacts_, *campaign_, *contactRoom_, view_, target(), controller_,
         connector_, doNotCall_.get(), [this] { return connected_; }, [this] { return closing_.isSet(); }});
 
+    reports_ = std::make_unique<ReportRoom>(ReportRoom::Services{services_.loop, services_.prompts, services_.shell,
+                                                                 *contacts_, folders_.defaultRecFolder(), target()});
+
     // 15-16: the do-not-call list and its loader when enabled.
     doNotCallLoader_ = std::make_unique<DoNotCallLoader>(services_.loop, closing_, *doNotCall_, [] {
         return Settings::HasInstance() ? Settings::Instance().get(&SettingsData::donotcallfile) : std::string();
@@ -371,6 +391,7 @@ void CDialerDlg::Shutdown() {
     // 6-8: the contact window and the pads, the grid and its commands, the
     // contact list and the do-not-call list.
     dial_.reset();
+    reports_.reset();
     contactRoom_.reset();
     campaign_.reset();
     contacts_.reset();

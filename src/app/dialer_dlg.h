@@ -24,6 +24,7 @@ class LaunchWaiter;
 class CampaignRoom;
 class ContactRoom;
 class DialRoom;
+class ReportRoom;
 class CallController;
 class ContactList;
 class DoNotCallList;
@@ -89,6 +90,7 @@ public:
     CampaignRoom* campaign() const { return campaign_.get(); }
     ContactRoom* contactRoom() const { return contactRoom_.get(); }
     DialRoom* dialRoom() const { return dial_.get(); }
+    ReportRoom* reports() const { return reports_.get(); }
     ui::CDlgStatusCheck* statusCheck() const { return statusCheck_; }
     ui::CDlgWaitingMsg* waitingMsg() const { return waiting_; }
     int busyCount() const { return busyCount_; }
@@ -143,6 +145,7 @@ private:
     std::unique_ptr<CampaignRoom> campaign_;
     std::unique_ptr<ContactRoom> contactRoom_;
     std::unique_ptr<DialRoom> dial_;
+    std::unique_ptr<ReportRoom> reports_;
     std::unique_ptr<LaunchWaiter> launch_;
     std::unique_ptr<UpdatePromptThread> update_;
     std::unique_ptr<audio::CaptureSource> microphone_;

@@ -85,7 +85,7 @@ MainWindowView BuildMainWindowView(QMainWindow& window) {
     view.toolbar[3] = MakePopupButton(central, "Options...", cmd::kButtonOptions,
                                       {{"Options...", cmd::kOptions}, {"Customize display of columns", cmd::kCustomizeColumns}});
     view.toolbar[4] = MakePopupButton(central, "Report...", cmd::kButtonReport,
-                                      {{"HTML report", cmd::kWebReport}, {"CSV report", cmd::kCsvReport}});
+                                      {{"HTML report", cmd::kWebReport}, {"CSV report", cmd::kPopupCsvReport}});
     view.toolbar[5] = MakePopupButton(central, "Help...", cmd::kButtonHelp,
                                       {{"Help", cmd::kOnlineHelp}, {"About", cmd::kAbout}});
     view.toolbar[6] = MakeButton(central, "Connecting to Skype...", cmd::kButtonSkypeState);

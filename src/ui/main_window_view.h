@@ -36,6 +36,8 @@ inline constexpr int kCustomizeColumns = 32789;
 inline constexpr int kTrayExit = 32771;
 // The New... button's "Insert contact": waits for the Temp file in shorter slices.
 inline constexpr int kPopupInsertContact = 32790;
+// The Report... button's "CSV report": the "Call status" heading.
+inline constexpr int kPopupCsvReport = 32791;
 
 inline constexpr int kButtonNew = 1098;
 inline constexpr int kButtonImport = 1009;
