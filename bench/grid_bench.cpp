@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     NoPrompts prompts;
     ContactList contacts;
     CampaignStore::Replace();
-    CampaignRoom room(CampaignRoom::Services{loop, prompts, contacts, (dir.string() + "/"), kNoTarget, {}, {}, {}},
+    CampaignRoom room(CampaignRoom::Services{loop, prompts, contacts, (dir.string() + "/"), kNoTarget, {}, {}, {}, nullptr},
                       nullptr);
     ui::ContactGrid& grid = room.grid();
     grid.resize(1000, 600);

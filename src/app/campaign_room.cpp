@@ -1,5 +1,12 @@
 #include "app/campaign_room.h"
 
+#include <unordered_set>
+
+#include "data/campaign_convert.h"
+#include "data/contact_import.h"
+#include "data/text_file.h"
+#include "ui/dlg_import_contacts.h"
+
 #include <ctime>
 #include <filesystem>
 
@@ -114,6 +121,66 @@ void CampaignRoom::ImportCampaignFile() {
     request.defaultSuffix = "xml";
     request.filter = kCampaignFilter;
     if (const auto path = services_.prompts.openFile(request)) Open(*path);
+}
+
+void CampaignRoom::ImportCsvFile(QWidget* parent) {
+    FileDialogRequest request;
+    request.caption = "Import CSV File";
+    request.folder = services_.documentsFolder;
+    request.defaultSuffix = "csv";
+    request.filter = "CSV Files (*.csv)";
+    request.confirmOverwrite = false;
+    const auto path = services_.prompts.openFile(request);
+    if (!path) return;
+    std::vector<std::vector<std::string>> rows;
+    PostBusy(true);
+    try {
+        rows = ReadCsvRows(*path);
+    } catch (const FileError& e) {
+        PostBusy(false);
+        // The open campaign stays as it was.
+        services_.prompts.messageBox("Zorvan Dialer", std::string("The file could not be read:\n") + e.what(),
+                                     PromptIcon::Error, PromptButtons::Ok);
+        return;
+    }
+    PostBusy(false);
+    if (rows.empty()) {
+        services_.prompts.messageBox("Zorvan Dialer", "The file holds no rows:\n" + *path, PromptIcon::Warning,
+                                     PromptButtons::Ok);
+        return;
+    }
+    ui::CDlgImportContacts dialog(rows, services_.prompts, services_.shell, parent);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const ImportMapping mapping = dialog.mapping();
+    std::unordered_set<std::string> phones;
+    if (mapping.skipDuplicates) {
+        for (const Contact& c : services_.contacts.Snapshot()) {
+            if (!c.phone.empty()) phones.insert(PhoneKey(c.phone));
+        }
+    }
+    rows.erase(rows.begin());
+    ImportContacts(ConvertRows(rows, mapping, std::move(phones)));
+}
+
+void CampaignRoom::ImportContacts(std::vector<Contact> imported) {
+    if (services_.stopDialing) services_.stopDialing();
+    PostBusy(true);
+    auto store = CampaignStore::Instance();
+    model_->Reset([&] {
+        for (Contact& contact : imported) {
+            contact.id = 0;  // a fresh id that no row and no element of the file has
+            contact.id = rows_.Insert(contact);
+        }
+    });
+    grid_->ApplyColumns();
+    for (Contact& contact : imported) {
+        if (store->hasPath()) store->WriteContact(contact, true);
+        services_.contacts.Append(std::move(contact));
+    }
+    PostBusy(false);
+    if (store->hasPath()) return;
+    WriteOut(TempCampaignPath(), false);
+    WaitForFileWork(500);
 }
 
 void CampaignRoom::ExportCampaignFile() {

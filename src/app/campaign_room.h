@@ -20,6 +20,7 @@ namespace zorvan {
 
 class ContactList;
 class Prompts;
+class Shell;
 
 namespace ui {
 class CampaignModel;
@@ -42,6 +43,7 @@ public:
         std::function<void()> stopDialing;  // dial loop idle, controller reset
         std::function<void(const std::string&)> showPath;  // the campaign path line
         std::function<void()> onStatusCleared;
+        Shell* shell = nullptr;  // the import dialog's help link
     };
 
     CampaignRoom(Services services, QWidget* gridParent);
@@ -60,6 +62,12 @@ public:
     void InsertContact(std::int64_t sliceMs);
     void RemoveCurrentCampaign();
     void ImportCampaignFile();
+    // "Import CSV File": the file, the import dialog, then ImportContacts.
+    void ImportCsvFile(QWidget* parent);
+    // The imported contacts appended to the campaign under fresh ids that
+    // no element of its file has; the file (or a new Temp file when the
+    // campaign has none) holds them too.
+    void ImportContacts(std::vector<Contact> imported);
     void ExportCampaignFile();
     // True when the user agreed and the statuses were cleared.
     bool ClearCallsStatus();

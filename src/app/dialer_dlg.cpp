@@ -114,6 +114,9 @@ void CDialerDlg::OnCommand(int commandId) {
             case ui::cmd::kImportCampaign:
                 campaign_->ImportCampaignFile();
                 return;
+            case ui::cmd::kImportCsv:
+                campaign_->ImportCsvFile(this);
+                return;
             case ui::cmd::kExportCampaign:
                 campaign_->ExportCampaignFile();
                 return;
@@ -300,7 +303,7 @@ void CDialerDlg::Initialize() {
     contacts_ = std::make_unique<ContactList>();
     CampaignRoom::Services campaign{services_.loop, services_.prompts, *contacts_, folders_.defaultRecFolder(), target(),
                                     [this] { StopDialing(); }, [this](const std::string& path) { ShowPath(path); },
-                                    [this] { statusCleared_ = true; }};
+                                    [this] { statusCleared_ = true; }, &services_.shell};
     campaign_ = std::make_unique<CampaignRoom>(std::move(campaign), view_.gridArea);
     view_.gridArea->layout()->addWidget(&campaign_->grid());
     campaign_->model().SetEdited([this](std::int32_t id) {
