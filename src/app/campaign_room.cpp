@@ -165,7 +165,6 @@ void CampaignRoom::ImportCsvFile(QWidget* parent) {
 void CampaignRoom::ImportContacts(std::vector<Contact> imported) {
     if (services_.stopDialing) services_.stopDialing();
     PostBusy(true);
-    auto store = CampaignStore::Instance();
     model_->Reset([&] {
         for (Contact& contact : imported) {
             contact.id = 0;  // a fresh id that no row and no element of the file has
@@ -173,12 +172,15 @@ void CampaignRoom::ImportContacts(std::vector<Contact> imported) {
         }
     });
     grid_->ApplyColumns();
-    for (Contact& contact : imported) {
-        if (store->hasPath()) store->WriteContact(contact, true);
-        services_.contacts.Append(std::move(contact));
-    }
+    services_.contacts.Append(std::move(imported));
     PostBusy(false);
-    if (store->hasPath()) return;
+    // The file follows on a worker, whole, under the same ids; a campaign
+    // without one gets its Temp file.
+    auto store = CampaignStore::Instance();
+    if (store->hasPath()) {
+        WriteOut(store->path(), true);
+        return;
+    }
     WriteOut(TempCampaignPath(), false);
     WaitForFileWork(500);
 }

@@ -48,6 +48,16 @@ void ContactList::Append(Contact contact) {
     contacts_.push_back(std::move(contact));
 }
 
+void ContactList::Append(std::vector<Contact> contacts) {
+    std::lock_guard lock(mutex_);
+    contacts_.reserve(contacts_.size() + contacts.size());
+    index_.reserve(contacts_.size() + contacts.size());
+    for (Contact& contact : contacts) {
+        index_.emplace(contact.id, contacts_.size());
+        contacts_.push_back(std::move(contact));
+    }
+}
+
 bool ContactList::ReplaceAt(std::size_t position, Contact contact) {
     std::lock_guard lock(mutex_);
     if (position >= contacts_.size()) return false;

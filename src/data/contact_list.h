@@ -19,6 +19,8 @@ public:
     std::optional<Contact> At(std::size_t position) const;
     std::optional<Contact> Find(std::int32_t id) const;
     void Append(Contact contact);
+    // Many at once: one lock, one allocation.
+    void Append(std::vector<Contact> contacts);
     bool ReplaceAt(std::size_t position, Contact contact);
     bool Remove(std::int32_t id);
     bool SetStatus(std::int32_t id, const std::string& text);

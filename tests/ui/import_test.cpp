@@ -89,7 +89,7 @@ TEST(ImportIntoCampaign, NewContactsGetIdsNoElementOfTheFileHasAndTheFileHoldsTh
     EXPECT_NE(contacts[1].id, contacts[0].id);
     EXPECT_NE(contacts[2].id, contacts[1].id);
     EXPECT_EQ(dlg.campaign()->rows().count(), 3u);
-    CampaignStore::Instance()->SaveIfModified();
+    dlg.campaign()->WaitForFileWork(10);  // the file follows on a worker
     const std::string file = test::ReadFile(campaign);
     for (const Contact& c : contacts) {
         char element[16];
