@@ -17,6 +17,7 @@
 #include "support/qt_wait.h"
 #include "support/temp_dir.h"
 #include "ui/dlg_import_contacts.h"
+#include "ui/main_window_view.h"
 
 namespace zorvan {
 namespace {
@@ -90,6 +91,14 @@ TEST(ImportIntoCampaign, NewContactsGetIdsNoElementOfTheFileHasAndTheFileHoldsTh
     EXPECT_NE(contacts[2].id, contacts[1].id);
     EXPECT_EQ(dlg.campaign()->rows().count(), 3u);
     dlg.campaign()->WaitForFileWork(10);  // the file follows on a worker
+
+    // A file that cannot be read is said, and the campaign stays as it was.
+    prompts.Expect(FakePrompts::OpenAs(home / "gone.csv"));
+    dlg.OnCommand(ui::cmd::kImportCsv);
+    ASSERT_FALSE(prompts.asked.empty());
+    EXPECT_EQ(prompts.asked.back().caption, "Zorvan Dialer");
+    EXPECT_EQ(prompts.asked.back().text.rfind("The file could not be read:\n", 0), 0u);
+    EXPECT_EQ(dlg.contacts()->Count(), 3u);
     const std::string file = test::ReadFile(campaign);
     for (const Contact& c : contacts) {
         char element[16];

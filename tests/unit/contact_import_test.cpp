@@ -1,7 +1,10 @@
 // The import's header detection, row conversion and duplicate check.
 #include <gtest/gtest.h>
 
+#include "data/campaign_convert.h"
 #include "data/contact_import.h"
+#include "data/text_file.h"
+#include "support/temp_dir.h"
 
 namespace zorvan {
 namespace {
@@ -62,6 +65,36 @@ TEST(ContactImport, DuplicatesAreTheSameNumberAsDialledAndNeverAnEmptyPhone) {
     for (const Contact& c : kept) names.push_back(c.fname);
     EXPECT_EQ(names, (std::vector<std::string>{"A", "C", "D", "E"}))
         << "B repeats A's number; F is in the campaign already; rows without a phone all stay";
+}
+
+TEST(ContactImport, FilesInEachEncodingReadAsTheSameRowsAndBlankLinesAreSkipped) {
+    test::TempDir dir;
+    // "Zoë,555 0101" then a blank line, then "Åsa,555 0102", in each encoding.
+    const std::string utf8 = "Name,Phone\r\nZo\xC3\xAB,555 0101\r\n\r\n\xC3\x85sa,555 0102\r\n";
+    const auto utf16 = [&](bool big) {
+        std::string out = big ? std::string("\xFE\xFF") : std::string("\xFF\xFE");
+        for (std::size_t i = 0; i < utf8.size(); ++i) {
+            unsigned c = static_cast<unsigned char>(utf8[i]);
+            if (c >= 0xC0) c = ((c & 0x1F) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F);
+            const char hi = static_cast<char>(c >> 8);
+            const char lo = static_cast<char>(c & 0xFF);
+            out += big ? std::string{hi, lo} : std::string{lo, hi};
+        }
+        return out;
+    };
+    const std::vector<std::pair<std::string, std::string>> files{
+        {"utf16le.csv", utf16(false)},
+        {"utf16be.csv", utf16(true)},
+        {"utf8bom.csv", "\xEF\xBB\xBF" + utf8},
+        {"ansi.csv", "Name,Phone\r\nZo\xEB,555 0101\r\n\r\n\xC5sa,555 0102\r\n"},  // Windows-1252
+    };
+    const std::vector<std::vector<std::string>> expected{
+        {"Name", "Phone"}, {"Zo\xC3\xAB", "555 0101"}, {"\xC3\x85sa", "555 0102"}};
+    for (const auto& [name, bytes] : files) {
+        test::WriteFile(dir / name, bytes);
+        EXPECT_EQ(ReadCsvRows(dir / name), expected) << name;
+    }
+    EXPECT_THROW(ReadCsvRows(dir / "missing.csv"), FileError);
 }
 
 }  // namespace
