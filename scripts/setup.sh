@@ -15,6 +15,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # a private session bus, test speech and sound, a virtual microphone, a virtual display
   dbus dbus-bin dbus-daemon espeak-ng sox lame mpg123 pulseaudio xvfb xauth libxml2-utils
+  # the HTML report as a browser shows it (scripts/report-screenshot.sh)
+  chromium
   # fonts so that offscreen and Xvfb windows render text
   fonts-dejavu-core
 )

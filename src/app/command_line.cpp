@@ -28,6 +28,8 @@ std::string UsageText() {
            "                     mapping its header proposes, and exit\n"
            "  --export-csv IN.xml OUT.csv\n"
            "                     write a campaign file's CSV export, and exit\n"
+           "  --html-report IN.xml OUT.html\n"
+           "                     write a campaign file's HTML report, and exit\n"
            "  -h, --help         show this help and exit\n"
            "      --version      show the version and exit\n"
            "\n"
@@ -69,12 +71,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::st
             std::filesystem::path path(value);
             if (path.is_relative()) path = std::filesystem::path(workingFolder) / path;
             line.open = path.lexically_normal().string();
-        } else if (arg == "--convert-csv" || arg == "--export-csv") {
+        } else if (arg == "--convert-csv" || arg == "--export-csv" || arg == "--html-report") {
             if (hasValue || i + 2 >= args.size()) {
                 line.error = "option '" + arg + "' needs two file names";
                 break;
             }
-            auto& files = arg == "--convert-csv" ? line.convertCsv : line.exportCsv;
+            auto& files = arg == "--convert-csv" ? line.convertCsv
+                          : arg == "--export-csv"  ? line.exportCsv
+                                                   : line.htmlReport;
             for (int k = 0; k < 2; ++k) {
                 std::filesystem::path path(args[++i]);
                 if (path.is_relative()) path = std::filesystem::path(workingFolder) / path;

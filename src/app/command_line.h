@@ -17,6 +17,7 @@ struct CommandLine {
     // For scripts, without a window: IN and OUT, absolute.
     std::vector<std::string> convertCsv;  // --convert-csv IN.csv OUT.xml
     std::vector<std::string> exportCsv;   // --export-csv IN.xml OUT.csv
+    std::vector<std::string> htmlReport;  // --html-report IN.xml OUT.html
     std::string error;               // a malformed command line: what is wrong
 };
 

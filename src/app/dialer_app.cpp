@@ -48,7 +48,9 @@ int CDialerApp::Run(int argc, char** argv) {
     // so a running dialer is never disturbed.
     const auto args = Arguments(argc, argv);
     if (std::any_of(args.begin(), args.end(),
-                    [](const std::string& a) { return a == "--convert-csv" || a == "--export-csv"; })) {
+                    [](const std::string& a) {
+                        return a == "--convert-csv" || a == "--export-csv" || a == "--html-report";
+                    })) {
         const CommandLine tool = ParseCommandLine(args, cwd);
         if (!tool.error.empty()) {
             std::cerr << "zorvan-dialer: " << tool.error << "\nTry 'zorvan-dialer --help' for more information.\n";
@@ -56,15 +58,16 @@ int CDialerApp::Run(int argc, char** argv) {
         }
         std::size_t count = 0;
         std::string error;
-        const bool ok = !tool.convertCsv.empty()
-                            ? ConvertCsvToCampaign(tool.convertCsv[0], tool.convertCsv[1], &count, &error)
-                            : ExportCampaignToCsv(tool.exportCsv[0], tool.exportCsv[1], &count, &error);
+        const std::vector<std::string>& files =
+            !tool.convertCsv.empty() ? tool.convertCsv : !tool.exportCsv.empty() ? tool.exportCsv : tool.htmlReport;
+        const bool ok = !tool.convertCsv.empty()  ? ConvertCsvToCampaign(files[0], files[1], &count, &error)
+                        : !tool.exportCsv.empty() ? ExportCampaignToCsv(files[0], files[1], &count, &error)
+                                                  : ReportCampaignAsHtml(files[0], files[1], &count, &error);
         if (!ok) {
             std::cerr << "zorvan-dialer: " << error << '\n';
             return 1;
         }
-        std::cout << count << " contacts written to "
-                  << (!tool.convertCsv.empty() ? tool.convertCsv[1] : tool.exportCsv[1]) << '\n';
+        std::cout << count << " contacts written to " << files[1] << '\n';
         return 0;
     }
     QApplication app(argc, argv);  // takes out Qt's own options

@@ -64,9 +64,9 @@ bool ConvertCsvToCampaign(const std::string& csv, const std::string& campaign, s
     return true;
 }
 
-bool ExportCampaignToCsv(const std::string& campaign, const std::string& csv, std::size_t* contacts,
-                         std::string* error) {
-    const CampaignFileRead read = ReadCampaignFile(campaign);
+namespace {
+bool ReadForExport(const std::string& campaign, CampaignFileRead& read, std::string* error) {
+    read = ReadCampaignFile(campaign);
     if (read.result == CampaignOpenResult::NoFile) {
         *error = "cannot open '" + campaign + "': no such campaign file";
         return false;
@@ -75,8 +75,30 @@ bool ExportCampaignToCsv(const std::string& campaign, const std::string& csv, st
         *error = "'" + campaign + "' is not a campaign file";
         return false;
     }
+    return true;
+}
+}  // namespace
+
+bool ExportCampaignToCsv(const std::string& campaign, const std::string& csv, std::size_t* contacts,
+                         std::string* error) {
+    CampaignFileRead read;
+    if (!ReadForExport(campaign, read, error)) return false;
     try {
         WriteCsvExport(csv, read.contacts, CsvHeading::CallStatus);
+    } catch (const FileError& e) {
+        *error = e.what();
+        return false;
+    }
+    *contacts = read.contacts.size();
+    return true;
+}
+
+bool ReportCampaignAsHtml(const std::string& campaign, const std::string& html, std::size_t* contacts,
+                          std::string* error) {
+    CampaignFileRead read;
+    if (!ReadForExport(campaign, read, error)) return false;
+    try {
+        WriteHtmlReport(html, read.contacts);
     } catch (const FileError& e) {
         *error = e.what();
         return false;

@@ -21,4 +21,9 @@ bool ConvertCsvToCampaign(const std::string& csv, const std::string& campaign, s
 bool ExportCampaignToCsv(const std::string& campaign, const std::string& csv, std::size_t* contacts,
                          std::string* error);
 
+// For scripts: a campaign file's HTML report. False, with the reason, when
+// nothing was written.
+bool ReportCampaignAsHtml(const std::string& campaign, const std::string& html, std::size_t* contacts,
+                          std::string* error);
+
 }  // namespace zorvan

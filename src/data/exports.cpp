@@ -86,11 +86,16 @@ std::string FileUrl(std::string_view path) {
 }
 
 std::string DispositionChart(const std::vector<std::pair<std::string, int>>& counts) {
-    constexpr int kLabel = 220;
     constexpr int kBars = 360;
     constexpr int kRow = 24;
     int most = 1;
-    for (const auto& [text, n] : counts) most = std::max(most, n);
+    std::size_t longest = 0;
+    for (const auto& [text, n] : counts) {
+        most = std::max(most, n);
+        longest = std::max(longest, text.size());
+    }
+    // Room for the longest label at about 7 pixels a character of 12 px type.
+    const int kLabel = static_cast<int>(std::clamp<std::size_t>(longest * 7 + 16, 120, 420));
     const int height = static_cast<int>(counts.size()) * kRow + 8;
     std::string svg = "<div class=\"chart\"><h3 style=\"font-family: Tahoma; font-size: 10pt;\">Calls by disposition</h3>"
                       "<svg xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" aria-label=\"Calls by disposition\" "
