@@ -69,13 +69,19 @@ int main(int argc, char** argv) {
 
     const auto start = Clock::now();
     std::vector<std::vector<std::string>> rows = ReadCsvRows(csv);
+    const double read = Seconds(start);
     const ImportMapping mapping = DetectHeader(rows.front());
     rows.erase(rows.begin());
-    const double read = Seconds(start);
-    room.ImportContacts(ConvertRows(rows, mapping));
+    std::vector<Contact> converted = ConvertRows(std::move(rows), mapping);
+    const double convert = Seconds(start) - read;
+    const auto intoGrid = Clock::now();
+    room.ImportContacts(std::move(converted));
+    const double imported = Seconds(intoGrid);
     grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->maximum());
     QCoreApplication::processEvents();
-    Report("CSV file read and converted (100 000 rows)", read, "s", -1);
+    Report("CSV file read (100 000 rows, UTF-16)", read, "s", -1);
+    Report("rows converted to contacts", convert, "s", -1);
+    Report("contacts into the grid and the list", imported, "s", -1);
     Report("CSV import into the grid and the campaign (100 000)", Seconds(start), "s", 2.0);
 
     const std::vector<Contact> all = contacts.Snapshot();
@@ -89,6 +95,7 @@ int main(int argc, char** argv) {
         WriteHtmlReport(dir / "report.html", all);
         Report("HTML report of 100 000 contacts", Seconds(t), "s", 1.0);
     }
+    room.WaitForFileWork(10);
     fs::remove_all(dir);
     return failures == 0 ? 0 : 1;
 }

@@ -159,7 +159,7 @@ void CampaignRoom::ImportCsvFile(QWidget* parent) {
         }
     }
     rows.erase(rows.begin());
-    ImportContacts(ConvertRows(rows, mapping, std::move(phones)));
+    ImportContacts(ConvertRows(std::move(rows), mapping, std::move(phones)));
 }
 
 void CampaignRoom::ImportContacts(std::vector<Contact> imported) {

@@ -47,7 +47,7 @@ bool ConvertCsvToCampaign(const std::string& csv, const std::string& campaign, s
         return false;
     }
     rows.erase(rows.begin());
-    std::vector<Contact> converted = ConvertRows(rows, mapping);
+    std::vector<Contact> converted = ConvertRows(std::move(rows), mapping);
     CampaignStore store;
     store.Bind(campaign);
     store.RemoveAllContacts();  // the "contacts" element even for none

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <type_traits>
 
 namespace zorvan {
 
@@ -76,9 +77,19 @@ ImportMapping DetectHeader(const std::vector<std::string>& header) {
     return m;
 }
 
-Contact ConvertRow(const std::vector<std::string>& cells, const ImportMapping& m) {
+namespace {
+template <class Cells>
+Contact Convert(Cells&& cells, const ImportMapping& m) {
+    constexpr bool kMove = !std::is_lvalue_reference_v<Cells>;
+    const auto take = [&cells](std::size_t col) -> std::string {
+        if constexpr (kMove) {
+            return std::move(cells[col]);
+        } else {
+            return cells[col];
+        }
+    };
     Contact c;
-    if (m.others >= 0 && static_cast<std::size_t>(m.others) < cells.size()) c.others = cells[static_cast<std::size_t>(m.others)];
+    if (m.others >= 0 && static_cast<std::size_t>(m.others) < cells.size()) c.others = take(static_cast<std::size_t>(m.others));
     const std::array<std::pair<int, std::string Contact::*>, 19> fields{{
         {m.phone, &Contact::phone},
         {m.fname, &Contact::fname},
@@ -104,7 +115,7 @@ Contact ConvertRow(const std::vector<std::string>& cells, const ImportMapping& m
         const auto at = std::find_if(fields.begin(), fields.end(),
                                      [col](const auto& f) { return f.first == static_cast<int>(col); });
         if (at != fields.end()) {
-            if (at->second != nullptr) c.*(at->second) = cells[col];
+            if (at->second != nullptr) c.*(at->second) = take(col);
         } else {
             if (!c.others.empty()) c.others += " ,";
             c.others += cells[col];
@@ -113,20 +124,34 @@ Contact ConvertRow(const std::vector<std::string>& cells, const ImportMapping& m
     return c;
 }
 
-std::string PhoneKey(const std::string& phone) { return AsciiLower(NormalizePhoneNumber(phone)); }
-
-std::vector<Contact> ConvertRows(const std::vector<std::vector<std::string>>& rows, const ImportMapping& mapping,
-                                 std::unordered_set<std::string> phones) {
+template <class Rows>
+std::vector<Contact> ConvertAll(Rows&& rows, const ImportMapping& mapping, std::unordered_set<std::string> phones) {
     std::vector<Contact> out;
     out.reserve(rows.size());
-    for (const auto& row : rows) {
-        Contact c = ConvertRow(row, mapping);
+    for (auto& row : rows) {
+        Contact c = std::is_lvalue_reference_v<Rows> ? Convert(row, mapping) : Convert(std::move(row), mapping);
         if (mapping.skipDuplicates && !c.phone.empty()) {
             if (!phones.insert(PhoneKey(c.phone)).second) continue;
         }
         out.push_back(std::move(c));
     }
     return out;
+}
+}  // namespace
+
+Contact ConvertRow(const std::vector<std::string>& cells, const ImportMapping& m) { return Convert(cells, m); }
+Contact ConvertRow(std::vector<std::string>&& cells, const ImportMapping& m) { return Convert(std::move(cells), m); }
+
+std::string PhoneKey(const std::string& phone) { return AsciiLower(NormalizePhoneNumber(phone)); }
+
+std::vector<Contact> ConvertRows(const std::vector<std::vector<std::string>>& rows, const ImportMapping& mapping,
+                                 std::unordered_set<std::string> phones) {
+    return ConvertAll(rows, mapping, std::move(phones));
+}
+
+std::vector<Contact> ConvertRows(std::vector<std::vector<std::string>>&& rows, const ImportMapping& mapping,
+                                 std::unordered_set<std::string> phones) {
+    return ConvertAll(std::move(rows), mapping, std::move(phones));
 }
 
 }  // namespace zorvan

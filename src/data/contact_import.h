@@ -49,6 +49,7 @@ ImportMapping DetectHeader(const std::vector<std::string>& header);
 // One data row as a contact: mapped cells to their fields, every other
 // cell appended to `others` (after the mapped others cell), joined with " ,".
 Contact ConvertRow(const std::vector<std::string>& cells, const ImportMapping& mapping);
+Contact ConvertRow(std::vector<std::string>&& cells, const ImportMapping& mapping);
 
 // Phones as the dialer dials them (separators removed, letters in one
 // case), for the duplicate check.
@@ -59,6 +60,9 @@ std::string PhoneKey(const std::string& phone);
 // `phones` (the open campaign's, then the file's own as they come) is left
 // out; a row without a phone is never a duplicate.
 std::vector<Contact> ConvertRows(const std::vector<std::vector<std::string>>& rows, const ImportMapping& mapping,
+                                 std::unordered_set<std::string> phones = {});
+// The same, taking the cells over instead of copying them.
+std::vector<Contact> ConvertRows(std::vector<std::vector<std::string>>&& rows, const ImportMapping& mapping,
                                  std::unordered_set<std::string> phones = {});
 
 }  // namespace zorvan
