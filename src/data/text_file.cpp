@@ -157,7 +157,18 @@ bool CUTF16File::ReadLine(std::string& line) {
         pos_ = lf == std::string::npos ? bytes_.size() : lf + 1;
         return true;
     }
+    const bool utf16 = encoding_ != Encoding::Utf8;
+    const bool le = encoding_ == Encoding::Utf16Le;
     for (;;) {
+        // Plain ASCII units, the bulk of most files, without the decoder.
+        while (utf16 && pos_ + 1 < bytes_.size()) {
+            const auto a = static_cast<unsigned char>(bytes_[pos_]);
+            const auto b = static_cast<unsigned char>(bytes_[pos_ + 1]);
+            const unsigned unit = le ? (a | (b << 8)) : (b | (a << 8));
+            if (unit >= 0x80 || unit == '\r' || unit == '\n') break;
+            line.push_back(static_cast<char>(unit));
+            pos_ += 2;
+        }
         const char32_t c = NextChar();
         if (c == kEnd) return true;
         if (c == '\r' || c == '\n') {
