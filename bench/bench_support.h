@@ -8,6 +8,7 @@
 #include <string>
 
 #include "data/contact.h"
+#include "platform/prompts.h"
 
 namespace zorvan::bench {
 
@@ -32,6 +33,13 @@ inline long RssKb() {
 }
 
 inline int failures = 0;
+
+// Benchmarks ask nobody: every question is answered OK.
+struct NoPrompts final : Prompts {
+    PromptAnswer messageBox(const std::string&, const std::string&, PromptIcon, PromptButtons) override {
+        return PromptAnswer::Ok;
+    }
+};
 
 // One figure next to its goal; a goal of 0 marks a floor, a negative one a
 // figure given for information.

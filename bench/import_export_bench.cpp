@@ -26,11 +26,6 @@ namespace fs = std::filesystem;
 using namespace zorvan;
 using namespace zorvan::bench;
 
-struct NoPrompts final : Prompts {
-    PromptAnswer messageBox(const std::string&, const std::string&, PromptIcon, PromptButtons) override {
-        return PromptAnswer::Ok;
-    }
-};
 
 }  // namespace
 

@@ -59,6 +59,8 @@ constexpr const char* kHead[] = {
     " border-left:0px;", "}",
     "#phone,#lname,#stime,#duration", "{", "vertical-align:top;", "text-align: center;", "width:10%;", "} ",
     "#notes,#status", "{", "vertical-align:top;", "text-align: center;", "width: 12%;", "}",
+    // Printed, long cells wrap instead of running off the page.
+    "@media print{table tr td{white-space:normal;}.chart svg{max-width:100%;height:auto;}}",
     "</style>", "</head>", "<body>",
 };
 

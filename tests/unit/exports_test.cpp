@@ -73,6 +73,7 @@ TEST(Exports, HtmlReportRowsLinksSummaryAndEscaping) {
     EXPECT_NE(html.find("#fname {text-align: left;width: 10%;padding-left: 0px;vertical-align:top; border-left:0px;}"),
               std::string::npos);
     EXPECT_NE(html.find("width:10%;} #notes,#status{"), std::string::npos);
+    EXPECT_NE(html.find("@media print{table tr td{white-space:normal;}"), std::string::npos) << "readable printed";
     EXPECT_NE(html.find("</style></head><body><div class=\"chart\">"), std::string::npos) << "the chart first";
     EXPECT_NE(html.find("</svg></div><table><tr><th id=\"fname\">FirstName</th><th id=\"lname\">Listname</th>"),
               std::string::npos);
