@@ -4,6 +4,7 @@
 
 #include "data/campaign_convert.h"
 #include "data/contact_import.h"
+#include "data/phone_numbers.h"
 #include "data/text_file.h"
 #include "ui/dlg_import_contacts.h"
 
@@ -151,11 +152,13 @@ void CampaignRoom::ImportCsvFile(QWidget* parent) {
     }
     ui::CDlgImportContacts dialog(rows, services_.prompts, services_.shell, parent);
     if (dialog.exec() != QDialog::Accepted) return;
-    const ImportMapping mapping = dialog.mapping();
+    ImportMapping mapping = dialog.mapping();
+    mapping.region = phone::RegionOf(Settings::HasInstance() ? Settings::Instance().get(&SettingsData::countrycode)
+                                                             : SettingsData{}.countrycode);
     std::unordered_set<std::string> phones;
     if (mapping.skipDuplicates) {
         for (const Contact& c : services_.contacts.Snapshot()) {
-            if (!c.phone.empty()) phones.insert(PhoneKey(c.phone));
+            if (!c.phone.empty()) phones.insert(PhoneKey(c.phone, mapping.region));
         }
     }
     rows.erase(rows.begin());

@@ -92,6 +92,7 @@ std::string ProgressText(const DialProgress& progress, const std::string& name) 
     }
     if (!progress.current.empty()) text += " \xC2\xB7 " + (name.empty() ? progress.current : name + " (" + progress.current + ")");
     if (progress.paused) text += " \xC2\xB7 paused";
+    if (!progress.waiting.empty()) text += " \xC2\xB7 " + progress.waiting;
     return text;
 }
 

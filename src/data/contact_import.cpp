@@ -5,6 +5,8 @@
 #include <cctype>
 #include <type_traits>
 
+#include "data/phone_numbers.h"
+
 namespace zorvan {
 
 namespace {
@@ -131,7 +133,7 @@ std::vector<Contact> ConvertAll(Rows&& rows, const ImportMapping& mapping, std::
     for (auto& row : rows) {
         Contact c = std::is_lvalue_reference_v<Rows> ? Convert(row, mapping) : Convert(std::move(row), mapping);
         if (mapping.skipDuplicates && !c.phone.empty()) {
-            if (!phones.insert(PhoneKey(c.phone)).second) continue;
+            if (!phones.insert(PhoneKey(c.phone, mapping.region)).second) continue;
         }
         out.push_back(std::move(c));
     }
@@ -142,7 +144,10 @@ std::vector<Contact> ConvertAll(Rows&& rows, const ImportMapping& mapping, std::
 Contact ConvertRow(const std::vector<std::string>& cells, const ImportMapping& m) { return Convert(cells, m); }
 Contact ConvertRow(std::vector<std::string>&& cells, const ImportMapping& m) { return Convert(std::move(cells), m); }
 
-std::string PhoneKey(const std::string& phone) { return AsciiLower(NormalizePhoneNumber(phone)); }
+std::string PhoneKey(const std::string& phone, const std::string& region) {
+    if (auto e164 = phone::ToE164(phone, region)) return *std::move(e164);
+    return AsciiLower(NormalizePhoneNumber(phone));
+}
 
 std::vector<Contact> ConvertRows(const std::vector<std::vector<std::string>>& rows, const ImportMapping& mapping,
                                  std::unordered_set<std::string> phones) {

@@ -32,6 +32,7 @@ struct ImportMapping {
     int ccon = -1;
     int recfile = -1;
     bool skipDuplicates = false;  // "Don't add a phone number if it already exists"
+    std::string region;           // of the country code setting: phones compare as E.164 numbers of it
     bool operator==(const ImportMapping&) const = default;
 };
 
@@ -53,7 +54,9 @@ Contact ConvertRow(std::vector<std::string>&& cells, const ImportMapping& mappin
 
 // Phones as the dialer dials them (separators removed, letters in one
 // case), for the duplicate check.
-std::string PhoneKey(const std::string& phone);
+// The key duplicates are found by: the E.164 form where the phone reads as a
+// number of the region, else the phone without separators, in lower case.
+std::string PhoneKey(const std::string& phone, const std::string& region = {});
 
 // The data rows (the first row of a file is its header and is not passed
 // here) as contacts. With skipDuplicates, a row whose phone is already in

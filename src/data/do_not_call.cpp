@@ -91,9 +91,19 @@ bool DoNotCallIndex::Contains(std::string_view n) const {
     return PhoneContainsEntry(n) || EntryContainsPhone(n);
 }
 
-bool DoNotCallList::Contains(std::string_view phone) const {
+bool DoNotCallIndex::Holds(std::string_view n) const {
+    if (n.empty()) return hasEmpty_;
+    for (std::uint64_t slot = Hash(n) & mask_; slots_[slot] != 0; slot = (slot + 1) & mask_) {
+        if (entries_[slots_[slot] - 1] == n) return true;
+    }
+    return false;
+}
+
+bool DoNotCallList::Contains(std::string_view phone, const std::vector<std::string>& forms) const {
     const auto index = Current();
-    return index != nullptr && index->Contains(NormalizePhoneNumber(phone));
+    if (index == nullptr) return false;
+    if (index->Contains(NormalizePhoneNumber(phone))) return true;
+    return std::any_of(forms.begin(), forms.end(), [&](const std::string& form) { return index->Holds(form); });
 }
 
 void DoNotCallList::Replace(std::vector<std::string> normalizedEntries) {

@@ -18,6 +18,8 @@ class DoNotCallIndex {
 public:
     explicit DoNotCallIndex(std::vector<std::string> entries);
     bool Contains(std::string_view normalizedPhone) const;
+    // The entry is in the list as it stands.
+    bool Holds(std::string_view normalizedEntry) const;
     std::size_t size() const { return entries_.size(); }
     const std::vector<std::string>& entries() const { return entries_; }
 
@@ -40,8 +42,10 @@ class DoNotCallList {
 public:
     // True when the normalised phone contains an entry or an entry contains
     // it. An empty entry matches every phone; an empty phone matches as soon
-    // as there is any entry.
-    bool Contains(std::string_view phone) const;
+    // as there is any entry. With the phone's written forms (see
+    // phone::WrittenForms), an entry that is the same number written
+    // another way matches too ("020 7946 0958" for "+44 20 7946 0958").
+    bool Contains(std::string_view phone, const std::vector<std::string>& forms = {}) const;
     void Replace(std::vector<std::string> normalizedEntries);
     void Clear() { Replace({}); }
     std::size_t Count() const;

@@ -53,6 +53,15 @@ const std::array<Key, 24> kKeys{{
     {"threshold", &SettingsData::threshold},
 }};
 
+// Keys added later, after the lists. A file without them reads the defaults,
+// and the empty texts of the hours too.
+const std::array<Key, 4> kLaterKeys{{
+    {"callhours", &SettingsData::callhours},
+    {"callfrom", &SettingsData::callfrom, true},
+    {"callto", &SettingsData::callto, true},
+    {"redialdelay", &SettingsData::redialdelay},
+}};
+
 const SettingsData kDefaults{};
 
 std::string ItemName(std::size_t index) { return "item" + std::to_string(index); }
@@ -91,7 +100,7 @@ bool Settings::Load(DispositionList& dispositions, GreetingList& greetings) {
     std::lock_guard lock(mutex_);
     try {
         XmlNode conf = doc_.ChildElement(doc_.Root(), "conf");
-        for (const Key& key : kKeys) {
+        const auto load = [&](const Key& key) {
             XmlNode element = doc_.ChildElement(conf, key.name);
             if (!element) return false;
             std::visit(
@@ -107,9 +116,16 @@ bool Settings::Load(DispositionList& dispositions, GreetingList& greetings) {
                     }
                 },
                 key.member);
+            return true;
+        };
+        for (const Key& key : kKeys) {
+            if (!load(key)) return false;
         }
         LoadDispositions(conf, dispositions);
         LoadGreetings(conf, greetings);
+        for (const Key& key : kLaterKeys) {
+            if (!load(key)) return false;
+        }
         return true;
     } catch (const std::exception&) {
         return false;
@@ -149,7 +165,7 @@ bool Settings::Save(const DispositionList& dispositions, const GreetingList& gre
     std::lock_guard lock(mutex_);
     try {
         XmlNode conf = doc_.ChildElement(doc_.Root(), "conf");
-        for (const Key& key : kKeys) {
+        const auto save = [&](const Key& key) {
             XmlNode element = doc_.ChildElement(conf, key.name);
             std::visit(
                 [&](auto member) {
@@ -163,9 +179,14 @@ bool Settings::Save(const DispositionList& dispositions, const GreetingList& gre
                     }
                 },
                 key.member);
-        }
+        };
+        for (const Key& key : kKeys) save(key);
+        // The lists' elements come before the later keys in a new file.
+        doc_.ChildElement(conf, "disposition");
+        doc_.ChildElement(conf, "greetinglist");
         SaveDispositions(conf, dispositions);
         SaveGreetings(conf, greetings);
+        for (const Key& key : kLaterKeys) save(key);
         return doc_.Save(path_);
     } catch (const std::exception&) {
         return false;

@@ -37,6 +37,11 @@ struct SettingsData {
     bool customize = false;
     std::string fields = "11100000000000";
     std::int32_t threshold = 2;
+    // Written after the lists, so that older files keep their order.
+    bool callhours = false;            // call only inside the callee's local calling hours
+    std::string callfrom = "08:00";
+    std::string callto = "21:00";
+    std::int32_t redialdelay = 0;      // minutes between a contact's attempts in the redial phase
 
     bool operator==(const SettingsData&) const = default;
 };

@@ -314,7 +314,12 @@ void CallOutcome::ManualCall(std::int32_t row) {
     savedRow_ = services_.engine.currentRow();
     manualCall_ = true;
     services_.engine.SetCurrentRow(row);
-    services_.engine.PlaceCall(row, phone, true);
+    if (!services_.engine.PlaceCall(row, phone, true)) {
+        // Written "Invalid Phone Number" without a call.
+        services_.engine.SetCurrentRow(savedRow_);
+        savedRow_.reset();
+        manualCall_ = false;
+    }
 }
 
 void CallOutcome::CallPlaced() {

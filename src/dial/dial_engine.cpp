@@ -5,7 +5,9 @@
 #include "data/call_status.h"
 #include "data/campaign_rows.h"
 #include "data/do_not_call.h"
+#include "data/phone_numbers.h"
 #include "data/status_text.h"
+#include "dial/calling_hours.h"
 #include "dial/local_time.h"
 #include "platform/prompts.h"
 
@@ -15,12 +17,24 @@ namespace {
 // Private to the engine: a worker starts (wParam: its timer id).
 constexpr std::uint32_t kWorkerStart = 0x7E01;
 constexpr int kDncNumber = static_cast<int>(CallStatus::DncNumber);
+constexpr int kInvalidNumber = static_cast<int>(CallStatus::InvalidNumber);
+constexpr std::int64_t kMinuteMs = 60000;
+
+CallingWindow WindowOf(const SettingsData& settings) {
+    // A hand-edited time that does not read keeps the default hours.
+    return CallingWindow::Parse(settings.callfrom, settings.callto).value_or(CallingWindow{});
+}
 }  // namespace
 
-bool RetryList::Add(std::string phone, std::int32_t row) {
+bool RetryList::Add(std::string phone, std::int32_t row, std::int64_t endedMs) {
     if (Contains(row)) return false;
-    entries_.push_back({std::move(phone), row});
+    entries_.push_back({std::move(phone), row, 0, endedMs});
     return true;
+}
+
+RetryList::Entry* RetryList::Find(std::int32_t row) {
+    const auto it = std::find_if(entries_.begin(), entries_.end(), [row](const Entry& e) { return e.row == row; });
+    return it == entries_.end() ? nullptr : &*it;
 }
 
 bool RetryList::Remove(std::int32_t row) {
@@ -39,10 +53,7 @@ DialEngine::DialEngine(DialServices services) : services_(std::move(services)), 
 DialEngine::~DialEngine() { CancelWorkers(); }
 
 std::string DialEngine::DialNumber(const std::string& countryCode, const std::string& phone) {
-    const auto first = phone.find_first_not_of(" \t");
-    // A number written with its own country code is dialled as it stands.
-    if (first != std::string::npos && phone[first] == '+') return phone;
-    return countryCode + phone;
+    return phone::ForDialing(countryCode, phone).text;
 }
 
 void DialEngine::OnAutoButton() {
@@ -99,6 +110,7 @@ bool DialEngine::Start(DialMode mode, bool abandonWithoutFile) {
             PlaceCall(selection.row, selection.phone);
             return true;
         }
+        if (selection.walk == Walk::Waiting) return true;
         if (selection.walk == Walk::End) {
             const PromptAnswer answer = services_.prompts.messageBox("Zorvan Dialer", kAllDialed,
                                                                      PromptIcon::Information, PromptButtons::YesNo);
@@ -140,6 +152,8 @@ void DialEngine::StopDialing() {
     redialAttempts_ = 0;
     redialPhase_ = false;
     nextEnabled_ = false;
+    deferred_.clear();
+    waitUntil_.reset();
     CancelWorkers();
     if (hooks_ != nullptr) hooks_->DialingStopped();
     services_.calls.Reset();
@@ -192,10 +206,17 @@ void DialEngine::Shutdown() {
 
 bool DialEngine::HasRow(std::int32_t row) const { return services_.rows.IndexOf(row).has_value(); }
 
-void DialEngine::PlaceCall(std::int32_t row, const std::string& phone, bool manual) {
-    if (hooks_ != nullptr) hooks_->CallPlaced();
+bool DialEngine::PlaceCall(std::int32_t row, const std::string& phone, bool manual) {
     const SettingsData settings = services_.settings();
-    services_.calls.Dial(DialNumber(settings.countrycode, phone));
+    const phone::DialTarget target = phone::ForDialing(settings.countrycode, phone);
+    if (target.kind == phone::DialTarget::Kind::Impossible) {
+        WriteInvalid(row);
+        return false;
+    }
+    if (hooks_ != nullptr) hooks_->CallPlaced();
+    waitUntil_.reset();
+    progress_.waiting.clear();
+    services_.calls.Dial(target.text);
     services_.view.WriteCallTime(row, LocalTimeText(services_.loop.wallNow(), "%H:%M:%S"));
     services_.view.ShowContact(row, !settings.donotpopcinfo && settings.popbconn);
     if (services_.view.WindowShows(row)) services_.view.SetCallPhase(CallPhase::Calling);
@@ -205,6 +226,11 @@ void DialEngine::PlaceCall(std::int32_t row, const std::string& phone, bool manu
         progress_.currentRow = row;
         UpdateProgress();
     }
+    return true;
+}
+
+void DialEngine::WriteInvalid(std::int32_t row) {
+    services_.view.WriteStatus(row, kInvalidNumber, StatusText(kInvalidNumber, services_.dispositions, false, {}));
 }
 
 void DialEngine::ContinueAfterCall() {
@@ -218,12 +244,15 @@ void DialEngine::ContinueAfterCall() {
 
 void DialEngine::RetryFailed(std::int32_t row) {
     if (!services_.rows.IndexOf(row)) return;  // deleted meanwhile
+    const std::int64_t now = WallMs(services_.loop.wallNow());
     if (!redialPhase_) {
-        retries_.Add(PhoneOf(row), row);
+        retries_.Add(PhoneOf(row), row, now);
     } else if (redialRow_ == row && redialAttempts_ >= services_.settings().redial) {
         retries_.Remove(row);
         redialRow_.reset();
         redialAttempts_ = 0;
+    } else if (RetryList::Entry* entry = retries_.Find(row)) {
+        entry->lastAttemptMs = now;
     }
     UpdateProgress();
 }
@@ -257,15 +286,17 @@ bool DialEngine::Dialable(std::int32_t row, std::string* phone) const {
 }
 
 bool DialEngine::OnDoNotCallList(const std::string& phone) const {
-    return services_.doNotCall != nullptr && services_.settings().donotcall && services_.doNotCall->Contains(phone);
+    if (services_.doNotCall == nullptr) return false;
+    const SettingsData settings = services_.settings();
+    return settings.donotcall &&
+           services_.doNotCall->Contains(phone, phone::WrittenForms(phone, phone::RegionOf(settings.countrycode)));
 }
 
 std::size_t DialEngine::CountDialable() const {
     std::size_t count = 0;
-    const bool dnc = services_.doNotCall != nullptr && services_.settings().donotcall;
     std::string phone;
     for (auto id = services_.rows.Next(std::nullopt); id; id = services_.rows.Next(id)) {
-        if (Dialable(*id, &phone) && !(dnc && services_.doNotCall->Contains(phone))) ++count;
+        if (Dialable(*id, &phone) && !OnDoNotCallList(phone)) ++count;
     }
     return count;
 }
@@ -281,10 +312,7 @@ std::optional<std::int32_t> DialEngine::WalkStep(bool fresh) {
         if (!row) return std::nullopt;  // only the campaign row: no end of pass
     } else {
         row = services_.rows.Next(lastRow_);
-        if (!row) {
-            EndOfPass();
-            return std::nullopt;
-        }
+        if (!row) return std::nullopt;  // the end of the pass
     }
     lastRow_ = row;
     currentRow_ = row;
@@ -295,10 +323,13 @@ std::optional<std::int32_t> DialEngine::WalkStep(bool fresh) {
 DialEngine::Selection DialEngine::SelectContact(bool fresh) {
     bool first = fresh;
     bool afterDnc = false;
+    if (fresh || !walking_) deferred_.clear();
     for (;;) {
         const std::optional<std::int32_t> row = WalkStep(first);
         if (!row) {
             if (first) return {Walk::NoRows, 0, {}};
+            if (WaitForDeferred()) return {Walk::Waiting, 0, {}};
+            EndOfPass();
             return {afterDnc ? Walk::EndAfterDnc : Walk::End, 0, {}};
         }
         first = false;
@@ -314,8 +345,75 @@ DialEngine::Selection DialEngine::SelectContact(bool fresh) {
             if (progress_.total > 0) --progress_.total;
             continue;
         }
+        std::optional<std::int64_t> opens;
+        const Gate gate = CheckNumber(phone, &opens);
+        if (gate == Gate::Impossible) {
+            WriteInvalid(*row);
+            afterDnc = true;
+            if (progress_.total > 0) --progress_.total;
+            continue;
+        }
+        if (gate == Gate::Closed) {
+            // Passed over without a status: it stays dialable.
+            deferred_.emplace_back(*row, opens);
+            afterDnc = false;
+            continue;
+        }
         return {Walk::Row, *row, phone};
     }
+}
+
+DialEngine::Gate DialEngine::CheckNumber(const std::string& phone, std::optional<std::int64_t>* opens) const {
+    const SettingsData settings = services_.settings();
+    const phone::DialTarget target = phone::ForDialing(settings.countrycode, phone);
+    if (target.kind == phone::DialTarget::Kind::Impossible) return Gate::Impossible;
+    const std::int64_t now = WallMs(services_.loop.wallNow());
+    *opens = OpensAt(target, now, settings);
+    return *opens == now ? Gate::Open : Gate::Closed;
+}
+
+// The first instant from `from` on at which the number may be called: at
+// once without calling hours; otherwise when the local time of every zone
+// of the number (the computer's own for a number with no known zone) lies
+// inside the hours. None when those hours never meet.
+std::optional<std::int64_t> DialEngine::OpensAt(const phone::DialTarget& target, std::int64_t from,
+                                                const SettingsData& settings) const {
+    if (!settings.callhours) return from;
+    const std::vector<std::string> zones =
+        target.kind == phone::DialTarget::Kind::Number ? phone::TimeZonesOf(target.text) : std::vector<std::string>{};
+    return calling_hours::NextOpen(zones, WindowOf(settings), from);
+}
+
+// The pass has ended with contacts outside their calling hours: the loop
+// waits for the first of them to open and walks again (false when none
+// ever opens, and the pass ends).
+bool DialEngine::WaitForDeferred() {
+    std::optional<std::int64_t> earliest;
+    for (const auto& [row, opens] : deferred_) {
+        if (opens && services_.rows.IndexOf(row) && (!earliest || *opens < *earliest)) earliest = opens;
+    }
+    deferred_.clear();
+    if (!earliest) return false;
+    walking_ = false;  // the next step walks from the first row
+    lastRow_.reset();
+    Wait(*earliest, "Waiting for calling hours: next call at " + LocalTimeText(*earliest, "%H:%M"));
+    return true;
+}
+
+// Automatic dialing waits on its worker and shows why; semi-automatic
+// dialing says so and lets the user press "Dial Next" again.
+void DialEngine::Wait(std::int64_t until, const std::string& text) {
+    progress_.waiting = text;
+    UpdateProgress();
+    if (mode_ == SemiRunning) {
+        waitUntil_.reset();
+        services_.prompts.messageBox("Zorvan Dialer", text, PromptIcon::Information, PromptButtons::Ok);
+        nextEnabled_ = true;
+        UpdateButtons();
+        return;
+    }
+    waitUntil_ = until;
+    if (mode_ == AutoRunning || mode_ == AutoPaused) StartWorker(redialPhase_ ? redial_ : next_);
 }
 
 void DialEngine::EndOfPass() {
@@ -375,6 +473,15 @@ void DialEngine::Step(Worker& worker) {
         services_.loop.setTimer(target(), worker.timer, kPollMs);
         return;
     }
+    if (waitUntil_) {
+        const std::int64_t left = *waitUntil_ - WallMs(services_.loop.wallNow());
+        if (left > 0) {
+            services_.loop.setTimer(target(), worker.timer, std::min(left, kLongWaitStepMs));
+            return;
+        }
+        waitUntil_.reset();
+        worker.intervalDone = true;  // the wait was the pause between calls
+    }
     const std::int64_t interval = services_.settings().callinterval;
     if (mode_ == AutoRunning && !worker.intervalDone && interval > 0) {
         worker.intervalDone = true;
@@ -395,16 +502,30 @@ void DialEngine::NextDial() {
     if (selection.walk == Walk::Row) PlaceCall(selection.row, selection.phone);
 }
 
-// The first retry entry again, as long as its attempts allow. The row's
-// phone is read now: an entry whose phone was emptied meanwhile is dropped,
-// and one that went onto the do-not-call list since is marked and dropped.
+// The first retry entry that is due, as long as its attempts allow: an
+// entry is due when `redialdelay` minutes have passed since its last call
+// ended and its number is inside its calling hours; one not yet due lets
+// the due ones behind it go first. The row's phone is read now: an entry
+// whose phone was emptied meanwhile is dropped, one that went onto the
+// do-not-call list since or no longer reads as a number is marked and
+// dropped. When none is due, the loop waits for the earliest.
 void DialEngine::Redial() {
-    while (const RetryList::Entry* entry = retries_.At(0)) {
+    const SettingsData settings = services_.settings();
+    const std::int64_t now = WallMs(services_.loop.wallNow());
+    const std::int64_t spacing = std::int64_t{std::max(0, settings.redialdelay)} * kMinuteMs;
+    std::optional<std::int64_t> earliest;
+    bool hoursWait = false;
+    for (std::size_t i = 0; const RetryList::Entry* entry = retries_.At(i);) {
         const std::int32_t row = entry->row;
         const std::string phone = services_.rows.IndexOf(row) ? PhoneOf(row) : std::string();
         bool drop = phone.empty();
         if (!drop && OnDoNotCallList(phone)) {
             services_.view.WriteStatus(row, kDncNumber, StatusText(kDncNumber, services_.dispositions, false, {}));
+            drop = true;
+        }
+        const phone::DialTarget target = phone::ForDialing(settings.countrycode, phone);
+        if (!drop && target.kind == phone::DialTarget::Kind::Impossible) {
+            WriteInvalid(row);
             drop = true;
         }
         if (drop) {
@@ -415,15 +536,33 @@ void DialEngine::Redial() {
             }
             continue;
         }
+        const std::int64_t spaced = std::max(now, spacing > 0 ? entry->lastAttemptMs + spacing : now);
+        const std::optional<std::int64_t> due = OpensAt(target, spaced, settings);
+        if (!due || *due > now) {
+            // Not yet (or, when its zones' hours never meet, not at all).
+            if (due && (!earliest || *due < *earliest)) {
+                earliest = due;
+                hoursWait = *due > spaced;
+            }
+            ++i;
+            continue;
+        }
+        RetryList::Entry* chosen = retries_.Find(row);
         currentRow_ = row;
         if (redialRow_ != row) {
             redialRow_ = row;
-            redialAttempts_ = 1;
+            redialAttempts_ = chosen->attempts + 1;
         } else {
             ++redialAttempts_;
         }
+        chosen->attempts = redialAttempts_;
         services_.view.SelectRow(row);
         PlaceCall(row, phone);
+        return;
+    }
+    if (earliest) {
+        Wait(*earliest, std::string(hoursWait ? "Waiting for calling hours" : "Waiting to redial") +
+                            ": next call at " + LocalTimeText(*earliest, "%H:%M"));
         return;
     }
     EndOfPass();

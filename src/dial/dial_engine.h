@@ -5,7 +5,10 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "data/phone_numbers.h"
 #include "data/settings.h"
 #include "dial/dial_ports.h"
 #include "platform/event_loop.h"
@@ -26,11 +29,14 @@ public:
     struct Entry {
         std::string phone;
         std::int32_t row = 0;
+        int attempts = 0;                // retry calls placed for it
+        std::int64_t lastAttemptMs = 0;  // wall time its last call ended
     };
     // At the end, unless the row has an entry already.
-    bool Add(std::string phone, std::int32_t row);
+    bool Add(std::string phone, std::int32_t row, std::int64_t endedMs = 0);
     std::size_t Count() const { return entries_.size(); }
     const Entry* At(std::size_t index) const { return index < entries_.size() ? &entries_[index] : nullptr; }
+    Entry* Find(std::int32_t row);
     bool Remove(std::int32_t row);
     bool Contains(std::int32_t row) const;
     void Clear() { entries_.clear(); }
@@ -72,6 +78,9 @@ public:
     static constexpr int kNextDialTimer = 201;
     static constexpr int kRedialTimer = 202;
     static constexpr std::int64_t kPollMs = 3000;
+    // A long wait (calling hours, retry spacing) looks at the clock again
+    // at least this often, so that a changed system clock is followed.
+    static constexpr std::int64_t kLongWaitStepMs = 60000;
     static constexpr const char* kNotConnected =
         "Please make sure your have connected to Skype!\nAnd your Skype status is Online!";
     static constexpr const char* kAllDialed =
@@ -110,8 +119,10 @@ public:
     void Shutdown();
 
     // For the call outcome handling.
-    // A manual call is not counted in the campaign's progress.
-    void PlaceCall(std::int32_t row, const std::string& phone, bool manual = false);
+    // A manual call is not counted in the campaign's progress. A phone that
+    // reads as no telephone number is written "Invalid Phone Number" and
+    // not called (false).
+    bool PlaceCall(std::int32_t row, const std::string& phone, bool manual = false);
     void ContinueAfterCall();
     void RetryFailed(std::int32_t row);  // a busy or failed end
     void RetryDone(std::int32_t row);    // a success or an invalid number in the redial phase
@@ -132,8 +143,11 @@ public:
     bool redialWorkerRunning() const { return redial_.running; }
     TargetId target() const { return target_.id(); }
 
-    // A phone as dialled: the country code before it unless it has one.
+    // A phone as dialled: in E.164 form, read as a number of the country
+    // code's region; empty when it is no possible number.
     static std::string DialNumber(const std::string& countryCode, const std::string& phone);
+    // The wall time the loop waits for (calling hours, retry spacing).
+    std::optional<std::int64_t> waitingUntil() const { return waitUntil_; }
     // The campaign has no file yet: the save dialog dialing asks with, and
     // the file bound when the user chose one. False when cancelled.
     bool SaveCampaignFirst();
@@ -142,7 +156,7 @@ public:
     void OnTimer(int timerId) override;
 
 private:
-    enum class Walk { Row, End, EndAfterDnc, NoRows };
+    enum class Walk { Row, End, EndAfterDnc, NoRows, Waiting };
     struct Worker {
         bool running = false;
         bool intervalDone = false;
@@ -159,6 +173,15 @@ private:
     Selection SelectContact(bool fresh);
     bool Dialable(std::int32_t row, std::string* phone) const;
     bool OnDoNotCallList(const std::string& phone) const;
+    // Why the row is not called now: the number is impossible (written as
+    // such), or it is outside its calling hours (with the time it opens).
+    enum class Gate { Open, Impossible, Closed };
+    Gate CheckNumber(const std::string& phone, std::optional<std::int64_t>* opens) const;
+    std::optional<std::int64_t> OpensAt(const phone::DialTarget& target, std::int64_t from,
+                                        const SettingsData& settings) const;
+    void WriteInvalid(std::int32_t row);
+    bool WaitForDeferred();
+    void Wait(std::int64_t until, const std::string& text);
     void EndOfPass();
     void StopAndShow();
     void StartWorker(Worker& worker);
@@ -184,6 +207,10 @@ private:
     std::optional<std::int32_t> redialRow_;
     int redialAttempts_ = 0;
     RetryList retries_;
+    // Contacts of this pass passed over outside their calling hours, with
+    // the time each may be called (none: their zones' hours never meet).
+    std::vector<std::pair<std::int32_t, std::optional<std::int64_t>>> deferred_;
+    std::optional<std::int64_t> waitUntil_;
     Worker next_{false, false, kNextDialTimer};
     Worker redial_{false, false, kRedialTimer};
     // While a start command walks, EndOfPass only notes the redial phase;

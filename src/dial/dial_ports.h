@@ -66,6 +66,7 @@ struct DialProgress {
     std::size_t retriesLeft = 0;
     std::optional<std::int32_t> currentRow;  // the contact called last
     std::string current;                     // the number called last
+    std::string waiting;                     // why and until when the next call waits
     bool operator==(const DialProgress&) const = default;
 };
 

@@ -197,7 +197,7 @@ TEST(DialEngine, DoNotCallNumbersAreMarkedAndRetriesAreCheckedAgain) {
     const auto listed = r.Add("(555) 0002");
     r.Add("5550003", "Line is Busy");
     r.engine->OnAutoButton();
-    EXPECT_EQ(r.calls.dialed.back(), "+1555-0001");
+    EXPECT_EQ(r.calls.dialed.back(), "+15550001");
     EXPECT_EQ(r.view.progress.total, 1u) << "the listed number does not count as dialable";
     // The contact being called goes onto the list meanwhile: its retry is
     // checked again, so it is marked instead of redialled.
