@@ -285,18 +285,24 @@ bool DialEngine::Dialable(std::int32_t row, std::string* phone) const {
     return !phone->empty() && StatusOf(row).empty();
 }
 
-bool DialEngine::OnDoNotCallList(const std::string& phone) const {
-    if (services_.doNotCall == nullptr) return false;
+DialEngine::Listed DialEngine::DoNotCallMatch(const std::string& phone, bool asNumber) const {
+    if (services_.doNotCall == nullptr) return Listed::No;
     const SettingsData settings = services_.settings();
-    return settings.donotcall &&
-           services_.doNotCall->Contains(phone, phone::WrittenForms(phone, phone::RegionOf(settings.countrycode)));
+    if (!settings.donotcall) return Listed::No;
+    if (services_.doNotCall->Contains(phone)) return Listed::AsWritten;
+    return asNumber && services_.doNotCall->Contains(phone, phone::WrittenForms(phone, phone::RegionOf(settings.countrycode)))
+               ? Listed::AsNumber
+               : Listed::No;
 }
+
+bool DialEngine::OnDoNotCallList(const std::string& phone) const { return DoNotCallMatch(phone) != Listed::No; }
 
 std::size_t DialEngine::CountDialable() const {
     std::size_t count = 0;
     std::string phone;
     for (auto id = services_.rows.Next(std::nullopt); id; id = services_.rows.Next(id)) {
-        if (Dialable(*id, &phone) && !OnDoNotCallList(phone)) ++count;
+        // The plain test only: reading every number would hold up the start.
+        if (Dialable(*id, &phone) && DoNotCallMatch(phone, false) != Listed::AsWritten) ++count;
     }
     return count;
 }
@@ -328,9 +334,11 @@ DialEngine::Selection DialEngine::SelectContact(bool fresh) {
         const std::optional<std::int32_t> row = WalkStep(first);
         if (!row) {
             if (first) return {Walk::NoRows, 0, {}};
+            // Contacts left outside their hours are not "all dialed".
+            const bool passedOver = !deferred_.empty();
             if (WaitForDeferred()) return {Walk::Waiting, 0, {}};
             EndOfPass();
-            return {afterDnc ? Walk::EndAfterDnc : Walk::End, 0, {}};
+            return {afterDnc || passedOver ? Walk::EndAfterDnc : Walk::End, 0, {}};
         }
         first = false;
         std::string phone;
@@ -338,11 +346,12 @@ DialEngine::Selection DialEngine::SelectContact(bool fresh) {
             afterDnc = false;
             continue;
         }
-        if (OnDoNotCallList(phone)) {
+        if (const Listed listed = DoNotCallMatch(phone); listed != Listed::No) {
             services_.view.WriteStatus(*row, kDncNumber,
                                        StatusText(kDncNumber, services_.dispositions, false, {}));
             afterDnc = true;
-            if (progress_.total > 0) --progress_.total;
+            // The start counted only what the plain test let through.
+            if (listed == Listed::AsNumber && progress_.total > 0) --progress_.total;
             continue;
         }
         std::optional<std::int64_t> opens;

@@ -172,6 +172,10 @@ private:
     std::optional<std::int32_t> WalkStep(bool fresh);
     Selection SelectContact(bool fresh);
     bool Dialable(std::int32_t row, std::string* phone) const;
+    // Listed as written (the plain test) or as the same number written
+    // another way.
+    enum class Listed { No, AsWritten, AsNumber };
+    Listed DoNotCallMatch(const std::string& phone, bool asNumber = true) const;
     bool OnDoNotCallList(const std::string& phone) const;
     // Why the row is not called now: the number is impossible (written as
     // such), or it is outside its calling hours (with the time it opens).

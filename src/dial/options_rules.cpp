@@ -2,8 +2,38 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
+
+#include "data/settings.h"
+#include "dial/calling_hours.h"
 
 namespace zorvan {
+
+CallingHoursField CheckCallingHours(bool on, const std::string& from, const std::string& to) {
+    static const char* const kNotATime = "Enter a time from 00:00 to 23:59, such as 08:00.";
+    const SettingsData defaults;
+    const auto a = ParseClockTime(from);
+    const auto b = ParseClockTime(to);
+    const auto text = [](int minutes) {
+        char out[24];
+        std::snprintf(out, sizeof out, "%02d:%02d", minutes / 60, minutes % 60);
+        return std::string(out);
+    };
+    CallingHoursField field;
+    field.from = a ? text(*a) : defaults.callfrom;
+    field.to = b ? text(*b) : defaults.callto;
+    if (!on) return field;
+    if (!a) {
+        field.message = kNotATime;
+    } else if (!b) {
+        field.message = kNotATime;
+        field.wrongTo = true;
+    } else if (*a == *b) {
+        field.message = "The calling hours must end at another time than they start.";
+        field.wrongTo = true;
+    }
+    return field;
+}
 
 IntegerField ParseIntegerField(std::string_view text, int min, int max) {
     const std::string trimmed = TrimmedText(text);

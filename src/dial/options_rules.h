@@ -17,6 +17,17 @@ struct IntegerField {
 };
 IntegerField ParseIntegerField(std::string_view text, int min, int max);
 
+// The calling-hours boxes: the times to store ("8:00" becomes "08:00"), or
+// the message and which box it is about. Boxes that are off and do not
+// read as times store the default hours.
+struct CallingHoursField {
+    std::string from;
+    std::string to;
+    std::string message;
+    bool wrongTo = false;
+};
+CallingHoursField CheckCallingHours(bool on, const std::string& from, const std::string& to);
+
 // The detection page's check boxes and what they enable.
 struct VadChecks {
     bool vad = false;

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -88,7 +89,26 @@ QWidget* CDlgOptions::BuildGeneral(const SettingsData& v) {
         Edit(page, std::to_string(v.redial), "redial"), nullptr);
     add("Specify a pause time between calls", "Pause seconds between calls:",
         Edit(page, std::to_string(v.callinterval), "callinterval"), nullptr);
+    add("A busy or failed number is dialled again only after this many minutes (0: at once)",
+        "Minutes between attempts:", Edit(page, std::to_string(v.redialdelay), "redialdelay"), nullptr);
+    grid->addWidget(Note(page, "Call each contact only within the calling hours of its own time zone, as the number "
+                               "tells it (this computer's clock when the number tells none)"),
+                    row++, 0, 1, 3);
+    grid->addWidget(Check(page, "Call only within calling hours", "callhours", v.callhours), row, 0);
+    auto* hours = new QHBoxLayout();
+    hours->addWidget(new QLabel(QStringLiteral("From:"), page));
+    QLineEdit* from = Edit(page, v.callfrom, "callfrom");
+    QLineEdit* to = Edit(page, v.callto, "callto");
+    for (QLineEdit* e : {from, to}) {
+        e->setMaxLength(5);
+        e->setPlaceholderText(QStringLiteral("HH:MM"));
+    }
+    hours->addWidget(from);
+    hours->addWidget(new QLabel(QStringLiteral("To:"), page));
+    hours->addWidget(to);
+    grid->addLayout(hours, row++, 1);
     grid->setRowStretch(row, 1);
+    connect(check(QStringLiteral("callhours")), &QCheckBox::clicked, this, &CDlgOptions::ApplyRules);
     return page;
 }
 
@@ -149,6 +169,9 @@ QWidget* CDlgOptions::BuildAdvanced(const SettingsData& v) {
 }
 
 void CDlgOptions::ApplyRules() {
+    const bool hours = check(QStringLiteral("callhours"))->isChecked();
+    edit(QStringLiteral("callfrom"))->setEnabled(hours);
+    edit(QStringLiteral("callto"))->setEnabled(hours);
     const bool dnc = check(QStringLiteral("donotcall"))->isChecked();
     edit(QStringLiteral("donotcallfile"))->setEnabled(dnc);
     button(QStringLiteral("browseDoNotCall"))->setEnabled(dnc);
@@ -170,7 +193,8 @@ bool CDlgOptions::Collect(SettingsData& v) {
     // needs at least a second to come.
     static const Box boxes[] = {{"waitforanswer", 1, 86400, &SettingsData::waitforanswer},
                                 {"redial", 0, 10, &SettingsData::redial},
-                                {"callinterval", 0, 86400, &SettingsData::callinterval}};
+                                {"callinterval", 0, 86400, &SettingsData::callinterval},
+                                {"redialdelay", 0, 10080, &SettingsData::redialdelay}};
     for (const Box& box : boxes) {
         QLineEdit* e = edit(QString::fromUtf8(box.name));
         const IntegerField field = ParseIntegerField(e->text().toStdString(), box.min, box.max);
@@ -183,6 +207,21 @@ bool CDlgOptions::Collect(SettingsData& v) {
         }
         v.*box.field = *field.value;
     }
+    v.callhours = check(QStringLiteral("callhours"))->isChecked();
+    QLineEdit* from = edit(QStringLiteral("callfrom"));
+    QLineEdit* to = edit(QStringLiteral("callto"));
+    const CallingHoursField hours =
+        CheckCallingHours(v.callhours, from->text().toStdString(), to->text().toStdString());
+    if (!hours.message.empty()) {
+        tabs_->setCurrentIndex(0);
+        QLineEdit* wrong = hours.wrongTo ? to : from;
+        wrong->setFocus();
+        wrong->selectAll();
+        services_.prompts.messageBox("Zorvan Dialer", hours.message, PromptIcon::Warning, PromptButtons::Ok);
+        return false;
+    }
+    v.callfrom = hours.from;
+    v.callto = hours.to;
     v.countrycode = edit(QStringLiteral("countrycode"))->text().toStdString();
     v.donotcall = check(QStringLiteral("donotcall"))->isChecked();
     v.donotcallfile = edit(QStringLiteral("donotcallfile"))->text().toStdString();
@@ -212,6 +251,10 @@ void StoreOptions(const SettingsData& v, Settings& s) {
     s.set(&SettingsData::waitforanswer, v.waitforanswer);
     s.set(&SettingsData::redial, v.redial);
     s.set(&SettingsData::callinterval, v.callinterval);
+    s.set(&SettingsData::redialdelay, v.redialdelay);
+    s.set(&SettingsData::callhours, v.callhours);
+    s.set(&SettingsData::callfrom, v.callfrom);
+    s.set(&SettingsData::callto, v.callto);
     s.set(&SettingsData::donotcall, v.donotcall);
     s.set(&SettingsData::donotcallfile, v.donotcallfile);
     s.set(&SettingsData::vad, v.vad);

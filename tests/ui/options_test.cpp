@@ -79,6 +79,53 @@ TEST(OptionsDialog, ANumberBoxThatDoesNotFitKeepsTheDialogOpenOnItsPage) {
     EXPECT_EQ(o.dialog->values().countrycode, "+44");
 }
 
+TEST(OptionsDialog, CallingHoursAndRetrySpacingAreCheckedOnlyWhereTheyApply) {
+    Options o;
+    EXPECT_FALSE(o.Edit("callfrom")->isEnabled()) << "calling hours off at the start";
+    EXPECT_EQ(o.Edit("callfrom")->text(), "08:00");
+    EXPECT_EQ(o.Edit("callto")->text(), "21:00");
+    EXPECT_EQ(o.Edit("redialdelay")->text(), "0");
+    o.Edit("redialdelay")->setText("-3");
+    o.dialog->accept();
+    ASSERT_EQ(o.prompts.asked.size(), 1u);
+    EXPECT_EQ(o.prompts.asked[0].text, "Enter an integer between 0 and 10080.");
+    o.Edit("redialdelay")->setText("30");
+    o.Check("callhours")->click();
+    EXPECT_TRUE(o.Edit("callto")->isEnabled());
+    o.Edit("callto")->setText("9pm");
+    o.dialog->tabs()->setCurrentIndex(3);
+    o.dialog->accept();
+    EXPECT_NE(o.dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(o.prompts.asked.back().text, "Enter a time from 00:00 to 23:59, such as 08:00.");
+    EXPECT_EQ(o.dialog->tabs()->currentIndex(), 0);
+    EXPECT_TRUE(o.Edit("callto")->hasSelectedText() || o.Edit("callto")->text().isEmpty());
+    o.Edit("callto")->setText("8:00");
+    o.dialog->accept();
+    EXPECT_EQ(o.prompts.asked.back().text, "The calling hours must end at another time than they start.");
+    o.Edit("callfrom")->setText("9:30");
+    o.Edit("callto")->setText("20:00");
+    o.dialog->accept();
+    ASSERT_EQ(o.dialog->result(), QDialog::Accepted);
+    const SettingsData v = o.dialog->values();
+    EXPECT_TRUE(v.callhours);
+    EXPECT_EQ(v.callfrom, "09:30");
+    EXPECT_EQ(v.callto, "20:00");
+    EXPECT_EQ(v.redialdelay, 30);
+    Settings stored;
+    ui::StoreOptions(v, stored);
+    EXPECT_EQ(stored.values().callfrom, "09:30");
+    EXPECT_EQ(stored.values().redialdelay, 30);
+
+    // A hand-edited file with hours that do not read, and hours off: OK
+    // still closes and stores the default hours.
+    Options edited;
+    edited.values.callfrom = "soon";
+    edited.Open();
+    edited.dialog->accept();
+    EXPECT_EQ(edited.dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(edited.dialog->values().callfrom, "08:00");
+}
+
 TEST(OptionsDialog, EveryPageFollowsItsEnablingRulesAndOkCollectsIt) {
     Options o;
     EXPECT_FALSE(o.Edit("donotcallfile")->isEnabled()) << "do-not-call off at the start";

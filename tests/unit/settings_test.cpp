@@ -157,6 +157,10 @@ TEST(Settings, EverySettingSurvivesASaveAndALoad) {
     v.customize = true;
     v.fields = "10101010101010";
     v.threshold = 3;
+    v.callhours = true;
+    v.callfrom = "09:30";
+    v.callto = "20:00";
+    v.redialdelay = 15;
     f.settings.assign(v);
     f.greetings.Append({"Welcome", "/home/u/welcome.wav"});
     ASSERT_TRUE(f.Save());
@@ -167,6 +171,37 @@ TEST(Settings, EverySettingSurvivesASaveAndALoad) {
     EXPECT_EQ(next.settings.values(), v);
     EXPECT_EQ(next.greetings.Entries(), f.greetings.Entries());
     EXPECT_EQ(next.dispositions.Entries(), f.dispositions.Entries());
+}
+
+TEST(Settings, AnOlderFileReadsTheDefaultsOfTheLaterKeysAndGetsThemAfterItsLists) {
+    Fixture f;
+    const std::string older =
+        Conf("<countrycode>+44</countrycode><redial>2</redial><threshold>3</threshold>"
+             "<disposition><item0><status>0</status><sfield>Call Succeeded</sfield><sdesc>ok</sdesc></item0>"
+             "</disposition><greetinglist></greetinglist>");
+    ASSERT_TRUE(f.Load(&older));
+    const SettingsData v = f.settings.values();
+    EXPECT_EQ(v.countrycode, "+44");
+    EXPECT_FALSE(v.callhours);
+    EXPECT_EQ(v.callfrom, "08:00");
+    EXPECT_EQ(v.callto, "21:00");
+    EXPECT_EQ(v.redialdelay, 0);
+    ASSERT_TRUE(f.Save());
+    const std::string saved = test::ReadFile(f.path);
+    const auto at = [&](const char* text) { return saved.find(text); };
+    EXPECT_LT(at("<threshold>"), at("<disposition>"));
+    EXPECT_LT(at("<greetinglist"), at("<callhours>false</callhours>")) << saved;
+    EXPECT_LT(at("<callhours>"), at("<callfrom>08:00</callfrom>"));
+    EXPECT_LT(at("<callfrom>"), at("<callto>21:00</callto>"));
+    EXPECT_LT(at("<callto>"), at("<redialdelay>0</redialdelay>"));
+    // Empty hours read as the defaults too.
+    Fixture emptied;
+    const std::string blank = Conf("<callhours>true</callhours><callfrom></callfrom><callto/><redialdelay>x</redialdelay>");
+    ASSERT_TRUE(emptied.Load(&blank));
+    EXPECT_TRUE(emptied.settings.values().callhours);
+    EXPECT_EQ(emptied.settings.values().callfrom, "08:00");
+    EXPECT_EQ(emptied.settings.values().callto, "21:00");
+    EXPECT_EQ(emptied.settings.values().redialdelay, 0);
 }
 
 TEST(Settings, AnUnreadableFileIsKeptAsideBeforeTheDefaultsReplaceIt) {
