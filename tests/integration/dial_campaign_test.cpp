@@ -9,8 +9,10 @@
 #include <pugixml.hpp>
 #include <regex>
 #include <sstream>
+#include <thread>
 #include <tuple>
 
+#include "dial/calling_hours.h"
 #include "support/audio_fixtures.h"
 #include "support/process_support.h"
 #include "support/temp_dir.h"
@@ -105,6 +107,8 @@ TEST(DialCampaign, OpenAndDialAutoWritesEveryOutcomeAndRedialsAsTheRuleAllows) {
                               " <a><fname>Listed</fname><phone>5550100007</phone></a>\n"
                               " <a><fname>Done</fname><phone>5550100008</phone><cstatus>Call Succeeded</cstatus></a>\n"
                               " <a><fname>NoPhone</fname></a>\n"
+                              " <a><fname>Abroad</fname><phone>0044 (20) 7946-0958</phone></a>\n"
+                              " <a><fname>Typo</fname><phone>1-2</phone></a>\n"
                               "</contacts></dialer>\n");
     test::WriteFile(home / ".config/Zorvan/conf.xml",
                     "<?xml version=\"1.0\" encoding=\"UTF-8\"?><dialer><conf>"
@@ -127,10 +131,10 @@ TEST(DialCampaign, OpenAndDialAutoWritesEveryOutcomeAndRedialsAsTheRuleAllows) {
     // Every outcome reaches the file (the autosave writes within 10 s).
     const auto finished = [&] {
         const auto w = ReadCampaign(campaign);
-        return w.size() == 9 && !w.at("Person").cstatus.empty() && !w.at("Machine").cstatus.empty() &&
+        return w.size() == 11 && !w.at("Person").cstatus.empty() && !w.at("Machine").cstatus.empty() &&
                w.at("Busy").cstatus == "Line is Busy" && !w.at("Rejected").cstatus.empty() &&
                !w.at("Failure").cstatus.empty() && !w.at("NoAnswer").cstatus.empty() &&
-               Count(test::ReadFile(log), "<- CALL ") >= 9;
+               !w.at("Abroad").cstatus.empty() && Count(test::ReadFile(log), "<- CALL ") >= 10;
     };
     const bool done = test::WaitFor(finished, 150s);
     std::this_thread::sleep_for(1s);  // nothing more may follow
@@ -151,6 +155,9 @@ TEST(DialCampaign, OpenAndDialAutoWritesEveryOutcomeAndRedialsAsTheRuleAllows) {
     EXPECT_EQ(w.at("Listed").cstatus, "DNC Number");
     EXPECT_EQ(w.at("Done").cstatus, "Call Succeeded");
     EXPECT_EQ(w.at("NoPhone").cstatus, "");
+    EXPECT_EQ(w.at("Abroad").cstatus, "Call Succeeded");
+    EXPECT_EQ(w.at("Typo").cstatus, "Invalid Phone Number") << "no number the network could read";
+    EXPECT_EQ(w.at("Typo").ctime, "") << "never called";
     EXPECT_EQ(w.at("Listed").ctime, "") << "never called";
     EXPECT_EQ(w.at("Done").ctime, "");
     for (const char* name : {"Person", "Machine", "Busy", "NoAnswer", "Failure", "Rejected"}) {
@@ -160,9 +167,10 @@ TEST(DialCampaign, OpenAndDialAutoWritesEveryOutcomeAndRedialsAsTheRuleAllows) {
     // Dialled as often as the redial rule allows: busy and failed twice.
     const std::map<std::string, std::size_t> calls{{"+15550100001", 1}, {"+15550100002", 1}, {"+15550100003", 2},
                                                    {"+15550100004", 2}, {"+15550100005", 2}, {"+15550100006", 1},
-                                                   {"+15550100007", 0}, {"+15550100008", 0}};
+                                                   {"+15550100007", 0}, {"+15550100008", 0},
+                                                   {"+442079460958", 1}};
     for (const auto& [number, times] : calls) EXPECT_EQ(Count(sims, "<- CALL " + number + "\n"), times) << number;
-    EXPECT_EQ(Count(sims, "<- CALL "), 9u);
+    EXPECT_EQ(Count(sims, "<- CALL "), 10u) << "every number in E.164 form, and none for the typo";
 
     // Durations as the stand-in saw the answered calls last, within a second.
     const double person = Between(sims, "-> CALL 1001 STATUS INPROGRESS", "-> CALL 1001 STATUS FINISHED");
@@ -237,6 +245,70 @@ TEST(DialCampaign, ASecondStartHandsOpenAndDialToTheRunningDialer) {
     EXPECT_EQ(test::WaitExit(first, 30s), 0);
     ::kill(sim, SIGTERM);
     test::WaitExit(sim, 10s);
+}
+
+TEST(DialCampaign, OnlyContactsInsideTheirCallingHoursAreCalledAndNumbersGoOutAsE164) {
+    ASSERT_NE(std::getenv("DBUS_SESSION_BUS_ADDRESS"), nullptr);
+    test::TempDir home;
+    test::TempDir runtime;
+    test::TempDir work;
+    // Hours around London's present time: London is inside them, Tokyo
+    // (eight or nine hours ahead) and New York (five behind) are not.
+    const std::int64_t now =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    const int london = calling_hours::LocalMinute("Europe/London", now);
+    const auto clock = [](int minute) {
+        minute = (minute + 1440) % 1440;
+        char text[16];
+        std::snprintf(text, sizeof text, "%02d:%02d", minute / 60, minute % 60);
+        return std::string(text);
+    };
+    const std::string scenario = work / "scenario.txt";
+    test::WriteFile(scenario, "attach immediate\nnumber default ring 0.5 answer hangup-after 1\n");
+    const std::string campaign = work / "hours.xml";
+    test::WriteFile(campaign, "<?xml version=\"1.0\"?><dialer><contacts>"
+                              "<c1><fname>Tokyo</fname><phone>+81 3-1234-5678</phone></c1>"
+                              "<c2><fname>London</fname><phone>020 7946 0958</phone></c2>"
+                              "<c3><fname>Typo</fname><phone>12</phone></c3>"
+                              "<c4><fname>NewYork</fname><phone>+1 212 555 0123</phone></c4>"
+                              "<c5><fname>Manchester</fname><phone>0161 496 0000</phone></c5>"
+                              "</contacts></dialer>");
+    test::WriteFile(home / ".config/Zorvan/conf.xml",
+                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?><dialer><conf><countrycode>+44</countrycode>"
+                    "<waitforanswer>5</waitforanswer><callinterval>0</callinterval><donotpopcinfo>true</donotpopcinfo>"
+                    "<callhours>true</callhours><callfrom>" + clock(london - 60) + "</callfrom><callto>" +
+                        clock(london + 60) + "</callto></conf></dialer>");
+    const std::string log = work / "sim.log";
+    const pid_t sim = test::Spawn({SKYPE_SIM_BINARY, "--scenario", scenario, "--log", log}, home.path(),
+                                  runtime.path(), true);
+    ASSERT_GT(sim, 0);
+    ASSERT_TRUE(test::WaitFor([&] { return test::ReadFile(log).find("started as") != std::string::npos; }, 10s));
+    const pid_t dialer =
+        test::Spawn({ZORVAN_DIALER_BINARY, "--open", campaign, "--dial", "auto"}, home.path(), runtime.path(), true);
+    ASSERT_GT(dialer, 0);
+    const bool called = test::WaitFor(
+        [&] {
+            const auto w = ReadCampaign(campaign);
+            return w.size() == 5 && !w.at("London").cstatus.empty() && !w.at("Manchester").cstatus.empty() &&
+                   !w.at("Typo").cstatus.empty();
+        },
+        60s);
+    std::this_thread::sleep_for(2s);  // nothing more may follow
+    const std::string sims = test::ReadFile(log);
+    const auto w = ReadCampaign(campaign);
+    ::kill(dialer, SIGTERM);
+    EXPECT_EQ(test::WaitExit(dialer, 30s), 0);
+    ::kill(sim, SIGTERM);
+    test::WaitExit(sim, 10s);
+    ASSERT_TRUE(called) << sims;
+    EXPECT_EQ(Count(sims, "<- CALL +442079460958\n"), 1u) << sims;
+    EXPECT_EQ(Count(sims, "<- CALL +441614960000\n"), 1u);
+    EXPECT_EQ(Count(sims, "<- CALL "), 2u) << "Tokyo and New York wait for their hours";
+    EXPECT_EQ(w.at("Typo").cstatus, "Invalid Phone Number");
+    EXPECT_EQ(w.at("Tokyo").cstatus, "");
+    EXPECT_EQ(w.at("NewYork").cstatus, "");
+    EXPECT_EQ(w.at("London").cstatus, "Call Succeeded");
 }
 
 TEST(DialCampaign, TheCommandLineFollowsTheUsualConventions) {
