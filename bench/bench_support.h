@@ -58,7 +58,9 @@ inline Contact MakeContact(int i) {
     c.id = i + 1;
     c.fname = "First" + std::to_string(i);
     c.lname = "Last" + std::to_string(i);
-    c.phone = "+1 (416) 555-" + std::to_string(1000000 + i);
+    // Toronto numbers the network could dial: (416) 5xx-xxxx, all different.
+    const std::string digits = std::to_string(1000000 + i % 9000000);
+    c.phone = "+1 (416) 5" + digits.substr(1, 2) + "-" + digits.substr(3);
     c.email = "person" + std::to_string(i) + "@example.com";
     c.company = "Company " + std::to_string(i % 977);
     c.city = "Toronto";

@@ -33,6 +33,14 @@ struct DialTarget {
 // "+" and one with the international prefix "00" all give E.164.
 DialTarget ForDialing(std::string_view countryCode, std::string_view phone);
 
+// A phone cell read once for all the dial loop asks of it: what to dial,
+// and the forms a do-not-call entry of the same number may have.
+struct Reading {
+    DialTarget target;
+    std::vector<std::string> forms;
+};
+Reading Read(std::string_view countryCode, std::string_view phone);
+
 // The E.164 form of the phone read in the region, when it is a possible
 // number; the region may be empty for numbers written with "+".
 std::optional<std::string> ToE164(std::string_view phone, std::string_view region);

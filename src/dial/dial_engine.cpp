@@ -7,7 +7,6 @@
 #include "data/do_not_call.h"
 #include "data/phone_numbers.h"
 #include "data/status_text.h"
-#include "dial/calling_hours.h"
 #include "dial/local_time.h"
 #include "platform/prompts.h"
 
@@ -18,35 +17,7 @@ namespace {
 constexpr std::uint32_t kWorkerStart = 0x7E01;
 constexpr int kDncNumber = static_cast<int>(CallStatus::DncNumber);
 constexpr int kInvalidNumber = static_cast<int>(CallStatus::InvalidNumber);
-constexpr std::int64_t kMinuteMs = 60000;
-
-CallingWindow WindowOf(const SettingsData& settings) {
-    // A hand-edited time that does not read keeps the default hours.
-    return CallingWindow::Parse(settings.callfrom, settings.callto).value_or(CallingWindow{});
-}
 }  // namespace
-
-bool RetryList::Add(std::string phone, std::int32_t row, std::int64_t endedMs) {
-    if (Contains(row)) return false;
-    entries_.push_back({std::move(phone), row, 0, endedMs});
-    return true;
-}
-
-RetryList::Entry* RetryList::Find(std::int32_t row) {
-    const auto it = std::find_if(entries_.begin(), entries_.end(), [row](const Entry& e) { return e.row == row; });
-    return it == entries_.end() ? nullptr : &*it;
-}
-
-bool RetryList::Remove(std::int32_t row) {
-    const auto it = std::find_if(entries_.begin(), entries_.end(), [row](const Entry& e) { return e.row == row; });
-    if (it == entries_.end()) return false;
-    entries_.erase(it);
-    return true;
-}
-
-bool RetryList::Contains(std::int32_t row) const {
-    return std::any_of(entries_.begin(), entries_.end(), [row](const Entry& e) { return e.row == row; });
-}
 
 DialEngine::DialEngine(DialServices services) : services_(std::move(services)), target_(services_.loop, *this) {}
 
@@ -107,7 +78,7 @@ bool DialEngine::Start(DialMode mode, bool abandonWithoutFile) {
         const Selection selection = SelectContact(true);
         starting_ = false;
         if (selection.walk == Walk::Row) {
-            PlaceCall(selection.row, selection.phone);
+            PlaceCall(selection.row, selection.phone, false, &selection.target);
             return true;
         }
         if (selection.walk == Walk::Waiting) return true;
@@ -206,9 +177,9 @@ void DialEngine::Shutdown() {
 
 bool DialEngine::HasRow(std::int32_t row) const { return services_.rows.IndexOf(row).has_value(); }
 
-bool DialEngine::PlaceCall(std::int32_t row, const std::string& phone, bool manual) {
+bool DialEngine::PlaceCall(std::int32_t row, const std::string& phone, bool manual, const phone::DialTarget* known) {
     const SettingsData settings = services_.settings();
-    const phone::DialTarget target = phone::ForDialing(settings.countrycode, phone);
+    const phone::DialTarget target = known != nullptr ? *known : phone::ForDialing(settings.countrycode, phone);
     if (target.kind == phone::DialTarget::Kind::Impossible) {
         WriteInvalid(row);
         return false;
@@ -285,24 +256,18 @@ bool DialEngine::Dialable(std::int32_t row, std::string* phone) const {
     return !phone->empty() && StatusOf(row).empty();
 }
 
-DialEngine::Listed DialEngine::DoNotCallMatch(const std::string& phone, bool asNumber) const {
-    if (services_.doNotCall == nullptr) return Listed::No;
-    const SettingsData settings = services_.settings();
-    if (!settings.donotcall) return Listed::No;
+DialEngine::Listed DialEngine::DoNotCallMatch(const std::string& phone, const std::vector<std::string>& forms) const {
+    if (services_.doNotCall == nullptr || !services_.settings().donotcall) return Listed::No;
     if (services_.doNotCall->Contains(phone)) return Listed::AsWritten;
-    return asNumber && services_.doNotCall->Contains(phone, phone::WrittenForms(phone, phone::RegionOf(settings.countrycode)))
-               ? Listed::AsNumber
-               : Listed::No;
+    return !forms.empty() && services_.doNotCall->Contains(phone, forms) ? Listed::AsNumber : Listed::No;
 }
-
-bool DialEngine::OnDoNotCallList(const std::string& phone) const { return DoNotCallMatch(phone) != Listed::No; }
 
 std::size_t DialEngine::CountDialable() const {
     std::size_t count = 0;
     std::string phone;
     for (auto id = services_.rows.Next(std::nullopt); id; id = services_.rows.Next(id)) {
         // The plain test only: reading every number would hold up the start.
-        if (Dialable(*id, &phone) && DoNotCallMatch(phone, false) != Listed::AsWritten) ++count;
+        if (Dialable(*id, &phone) && DoNotCallMatch(phone, {}) != Listed::AsWritten) ++count;
     }
     return count;
 }
@@ -333,12 +298,12 @@ DialEngine::Selection DialEngine::SelectContact(bool fresh) {
     for (;;) {
         const std::optional<std::int32_t> row = WalkStep(first);
         if (!row) {
-            if (first) return {Walk::NoRows, 0, {}};
+            if (first) return {Walk::NoRows, 0, {}, {}};
             // Contacts left outside their hours are not "all dialed".
             const bool passedOver = !deferred_.empty();
-            if (WaitForDeferred()) return {Walk::Waiting, 0, {}};
+            if (WaitForDeferred()) return {Walk::Waiting, 0, {}, {}};
             EndOfPass();
-            return {afterDnc || passedOver ? Walk::EndAfterDnc : Walk::End, 0, {}};
+            return {afterDnc || passedOver ? Walk::EndAfterDnc : Walk::End, 0, {}, {}};
         }
         first = false;
         std::string phone;
@@ -346,7 +311,8 @@ DialEngine::Selection DialEngine::SelectContact(bool fresh) {
             afterDnc = false;
             continue;
         }
-        if (const Listed listed = DoNotCallMatch(phone); listed != Listed::No) {
+        const phone::Reading reading = phone::Read(services_.settings().countrycode, phone);
+        if (const Listed listed = DoNotCallMatch(phone, reading.forms); listed != Listed::No) {
             services_.view.WriteStatus(*row, kDncNumber,
                                        StatusText(kDncNumber, services_.dispositions, false, {}));
             afterDnc = true;
@@ -355,7 +321,7 @@ DialEngine::Selection DialEngine::SelectContact(bool fresh) {
             continue;
         }
         std::optional<std::int64_t> opens;
-        const Gate gate = CheckNumber(phone, &opens);
+        const Gate gate = CheckNumber(reading, &opens);
         if (gate == Gate::Impossible) {
             WriteInvalid(*row);
             afterDnc = true;
@@ -368,61 +334,8 @@ DialEngine::Selection DialEngine::SelectContact(bool fresh) {
             afterDnc = false;
             continue;
         }
-        return {Walk::Row, *row, phone};
+        return {Walk::Row, *row, phone, reading.target};
     }
-}
-
-DialEngine::Gate DialEngine::CheckNumber(const std::string& phone, std::optional<std::int64_t>* opens) const {
-    const SettingsData settings = services_.settings();
-    const phone::DialTarget target = phone::ForDialing(settings.countrycode, phone);
-    if (target.kind == phone::DialTarget::Kind::Impossible) return Gate::Impossible;
-    const std::int64_t now = WallMs(services_.loop.wallNow());
-    *opens = OpensAt(target, now, settings);
-    return *opens == now ? Gate::Open : Gate::Closed;
-}
-
-// The first instant from `from` on at which the number may be called: at
-// once without calling hours; otherwise when the local time of every zone
-// of the number (the computer's own for a number with no known zone) lies
-// inside the hours. None when those hours never meet.
-std::optional<std::int64_t> DialEngine::OpensAt(const phone::DialTarget& target, std::int64_t from,
-                                                const SettingsData& settings) const {
-    if (!settings.callhours) return from;
-    const std::vector<std::string> zones =
-        target.kind == phone::DialTarget::Kind::Number ? phone::TimeZonesOf(target.text) : std::vector<std::string>{};
-    return calling_hours::NextOpen(zones, WindowOf(settings), from);
-}
-
-// The pass has ended with contacts outside their calling hours: the loop
-// waits for the first of them to open and walks again (false when none
-// ever opens, and the pass ends).
-bool DialEngine::WaitForDeferred() {
-    std::optional<std::int64_t> earliest;
-    for (const auto& [row, opens] : deferred_) {
-        if (opens && services_.rows.IndexOf(row) && (!earliest || *opens < *earliest)) earliest = opens;
-    }
-    deferred_.clear();
-    if (!earliest) return false;
-    walking_ = false;  // the next step walks from the first row
-    lastRow_.reset();
-    Wait(*earliest, "Waiting for calling hours: next call at " + LocalTimeText(*earliest, "%H:%M"));
-    return true;
-}
-
-// Automatic dialing waits on its worker and shows why; semi-automatic
-// dialing says so and lets the user press "Dial Next" again.
-void DialEngine::Wait(std::int64_t until, const std::string& text) {
-    progress_.waiting = text;
-    UpdateProgress();
-    if (mode_ == SemiRunning) {
-        waitUntil_.reset();
-        services_.prompts.messageBox("Zorvan Dialer", text, PromptIcon::Information, PromptButtons::Ok);
-        nextEnabled_ = true;
-        UpdateButtons();
-        return;
-    }
-    waitUntil_ = until;
-    if (mode_ == AutoRunning || mode_ == AutoPaused) StartWorker(redialPhase_ ? redial_ : next_);
 }
 
 void DialEngine::EndOfPass() {
@@ -508,73 +421,7 @@ void DialEngine::Step(Worker& worker) {
 
 void DialEngine::NextDial() {
     const Selection selection = SelectContact(!walking_);
-    if (selection.walk == Walk::Row) PlaceCall(selection.row, selection.phone);
-}
-
-// The first retry entry that is due, as long as its attempts allow: an
-// entry is due when `redialdelay` minutes have passed since its last call
-// ended and its number is inside its calling hours; one not yet due lets
-// the due ones behind it go first. The row's phone is read now: an entry
-// whose phone was emptied meanwhile is dropped, one that went onto the
-// do-not-call list since or no longer reads as a number is marked and
-// dropped. When none is due, the loop waits for the earliest.
-void DialEngine::Redial() {
-    const SettingsData settings = services_.settings();
-    const std::int64_t now = WallMs(services_.loop.wallNow());
-    const std::int64_t spacing = std::int64_t{std::max(0, settings.redialdelay)} * kMinuteMs;
-    std::optional<std::int64_t> earliest;
-    bool hoursWait = false;
-    for (std::size_t i = 0; const RetryList::Entry* entry = retries_.At(i);) {
-        const std::int32_t row = entry->row;
-        const std::string phone = services_.rows.IndexOf(row) ? PhoneOf(row) : std::string();
-        bool drop = phone.empty();
-        if (!drop && OnDoNotCallList(phone)) {
-            services_.view.WriteStatus(row, kDncNumber, StatusText(kDncNumber, services_.dispositions, false, {}));
-            drop = true;
-        }
-        const phone::DialTarget target = phone::ForDialing(settings.countrycode, phone);
-        if (!drop && target.kind == phone::DialTarget::Kind::Impossible) {
-            WriteInvalid(row);
-            drop = true;
-        }
-        if (drop) {
-            retries_.Remove(row);
-            if (redialRow_ == row) {
-                redialRow_.reset();
-                redialAttempts_ = 0;
-            }
-            continue;
-        }
-        const std::int64_t spaced = std::max(now, spacing > 0 ? entry->lastAttemptMs + spacing : now);
-        const std::optional<std::int64_t> due = OpensAt(target, spaced, settings);
-        if (!due || *due > now) {
-            // Not yet (or, when its zones' hours never meet, not at all).
-            if (due && (!earliest || *due < *earliest)) {
-                earliest = due;
-                hoursWait = *due > spaced;
-            }
-            ++i;
-            continue;
-        }
-        RetryList::Entry* chosen = retries_.Find(row);
-        currentRow_ = row;
-        if (redialRow_ != row) {
-            redialRow_ = row;
-            redialAttempts_ = chosen->attempts + 1;
-        } else {
-            ++redialAttempts_;
-        }
-        chosen->attempts = redialAttempts_;
-        services_.view.SelectRow(row);
-        PlaceCall(row, phone);
-        return;
-    }
-    if (earliest) {
-        Wait(*earliest, std::string(hoursWait ? "Waiting for calling hours" : "Waiting to redial") +
-                            ": next call at " + LocalTimeText(*earliest, "%H:%M"));
-        return;
-    }
-    EndOfPass();
+    if (selection.walk == Walk::Row) PlaceCall(selection.row, selection.phone, false, &selection.target);
 }
 
 void DialEngine::UpdateButtons() {

@@ -122,7 +122,8 @@ public:
     // A manual call is not counted in the campaign's progress. A phone that
     // reads as no telephone number is written "Invalid Phone Number" and
     // not called (false).
-    bool PlaceCall(std::int32_t row, const std::string& phone, bool manual = false);
+    bool PlaceCall(std::int32_t row, const std::string& phone, bool manual = false,
+                   const phone::DialTarget* known = nullptr);
     void ContinueAfterCall();
     void RetryFailed(std::int32_t row);  // a busy or failed end
     void RetryDone(std::int32_t row);    // a success or an invalid number in the redial phase
@@ -166,6 +167,7 @@ private:
         Walk walk = Walk::End;
         std::int32_t row = 0;
         std::string phone;
+        phone::DialTarget target;
     };
 
     bool Start(DialMode mode, bool abandonWithoutFile);
@@ -175,12 +177,11 @@ private:
     // Listed as written (the plain test) or as the same number written
     // another way.
     enum class Listed { No, AsWritten, AsNumber };
-    Listed DoNotCallMatch(const std::string& phone, bool asNumber = true) const;
-    bool OnDoNotCallList(const std::string& phone) const;
+    Listed DoNotCallMatch(const std::string& phone, const std::vector<std::string>& forms) const;
     // Why the row is not called now: the number is impossible (written as
     // such), or it is outside its calling hours (with the time it opens).
     enum class Gate { Open, Impossible, Closed };
-    Gate CheckNumber(const std::string& phone, std::optional<std::int64_t>* opens) const;
+    Gate CheckNumber(const phone::Reading& reading, std::optional<std::int64_t>* opens) const;
     std::optional<std::int64_t> OpensAt(const phone::DialTarget& target, std::int64_t from,
                                         const SettingsData& settings) const;
     void WriteInvalid(std::int32_t row);
