@@ -7,9 +7,12 @@ find_library(PHONENUMBER_LIBRARY phonenumber)
 if(NOT PHONENUMBER_INCLUDE_DIR OR NOT PHONENUMBER_LIBRARY)
   message(FATAL_ERROR "libphonenumber is missing (Debian package libphonenumber-dev; scripts/setup.sh installs it)")
 endif()
+# Its number type is a protocol buffer message: the code using it links the
+# protobuf runtime itself.
+pkg_check_modules(PROTOBUF REQUIRED IMPORTED_TARGET protobuf)
 add_library(zorvan_phonenumber INTERFACE)
 target_include_directories(zorvan_phonenumber SYSTEM INTERFACE ${PHONENUMBER_INCLUDE_DIR})
-target_link_libraries(zorvan_phonenumber INTERFACE ${PHONENUMBER_LIBRARY})
+target_link_libraries(zorvan_phonenumber INTERFACE ${PHONENUMBER_LIBRARY} PkgConfig::PROTOBUF)
 pkg_check_modules(ICU REQUIRED IMPORTED_TARGET icu-uc icu-i18n)
 
 # Debian's interpreter: the module lives in its dist-packages.

@@ -12,7 +12,7 @@ packages=(
   # core libraries
   libpugixml-dev libmp3lame-dev libsamplerate0-dev libmad0-dev
   # phone numbers (and their time-zone table, from the Python port), local times
-  libphonenumber-dev python3-phonenumbers libicu-dev
+  libphonenumber-dev libprotobuf-dev python3-phonenumbers libicu-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # a private session bus, test speech and sound, a virtual microphone, a virtual display

@@ -50,13 +50,23 @@ constexpr float kSpeechUpdateFactor = 1.0F - 0.85F;
 using V4 = float __attribute__((vector_size(16)));
 using V4i = int __attribute__((vector_size(16)));
 
+// Lane shuffles in the spelling of each compiler (the fuzz and sanitizer
+// builds use clang).
+#if defined(__clang__)
+#define ZORVAN_SHUFFLE1(a, i0, i1, i2, i3) __builtin_shufflevector(a, a, i0, i1, i2, i3)
+#define ZORVAN_SHUFFLE2(a, b, i0, i1, i2, i3) __builtin_shufflevector(a, b, i0, i1, i2, i3)
+#else
+#define ZORVAN_SHUFFLE1(a, i0, i1, i2, i3) __builtin_shuffle(a, V4i{i0, i1, i2, i3})
+#define ZORVAN_SHUFFLE2(a, b, i0, i1, i2, i3) __builtin_shuffle(a, b, V4i{i0, i1, i2, i3})
+#endif
+
 // One section, lanes [x, y, -, -] with memories [m0, m1, -, -].
 inline V4 Filter5Half(V4 xy, V4& m) {
     const V4 c = {kCoeff5First, kCoeff5Second, kCoeff5First, kCoeff5Second};
     const V4 a = xy - c * m;
     const V4 uv = m + c * a;
     m = a;
-    const V4 vu = __builtin_shuffle(uv, V4i{1, 0, 3, 2});
+    const V4 vu = ZORVAN_SHUFFLE1(uv, 1, 0, 3, 2);
     const V4 sign = {1, -1, 1, -1};
     return (vu + uv * sign) * 0.5F;
 }
@@ -67,7 +77,7 @@ inline V4 Filter5Cross(V4 xy, V4& m) {
     const V4 a = xy - c * m;
     const V4 uv = m + c * a;
     m = a;
-    const V4 vu = __builtin_shuffle(uv, V4i{2, 3, 0, 1});
+    const V4 vu = ZORVAN_SHUFFLE1(uv, 2, 3, 0, 1);
     const V4 sign = {1, 1, -1, -1};
     return (vu + uv * sign) * 0.5F;
 }
@@ -118,7 +128,7 @@ double FilterBank(VadState* s, const float* frame) {
     const auto stage1 = [&](const float* b, V4* out, int j) {
         const V4 first = Filter5Half(V4{b[4 * j], b[4 * j + 1], 0, 0} * 0.5F, m1);
         const V4 second = Filter5Half(V4{b[4 * j + 2], b[4 * j + 3], 0, 0} * 0.5F, m1);
-        out[j] = __builtin_shuffle(first, second, V4i{0, 1, 4, 5});
+        out[j] = ZORVAN_SHUFFLE2(first, second, 0, 1, 4, 5);
     };
     const auto stage2 = [&](V4* v, int j) {
         // (t[k], t[k+2]) with section 1, (t[k+1], t[k+3]) with section 2:
@@ -129,9 +139,9 @@ double FilterBank(VadState* s, const float* frame) {
         // (t[k], t[k+4]) with section 3, (t[k+2], t[k+6]) with section 4
         const V4 lo = v[j];
         const V4 hi = v[j + 1];
-        const V4 r = Filter5Cross(__builtin_shuffle(lo, hi, V4i{0, 2, 4, 6}), m3);
-        v[j] = __builtin_shuffle(r, lo, V4i{0, 5, 1, 7});
-        v[j + 1] = __builtin_shuffle(r, hi, V4i{2, 5, 3, 7});
+        const V4 r = Filter5Cross(ZORVAN_SHUFFLE2(lo, hi, 0, 2, 4, 6), m3);
+        v[j] = ZORVAN_SHUFFLE2(r, lo, 0, 5, 1, 7);
+        v[j + 1] = ZORVAN_SHUFFLE2(r, hi, 2, 5, 3, 7);
     };
     const auto stages4and5 = [&](float* b, const V4* v) {
         for (int j = 0; j < 8; ++j) Store(b + 4 * j, v[j]);
