@@ -19,6 +19,8 @@ packages=(
   dbus dbus-bin dbus-daemon espeak-ng sox lame mpg123 pulseaudio xvfb xauth libxml2-utils
   # the HTML report as a browser shows it (scripts/report-screenshot.sh)
   chromium
+  # the package and its checks (scripts/package.sh)
+  dpkg-dev desktop-file-utils appstream debootstrap
   # fonts so that offscreen and Xvfb windows render text
   fonts-dejavu-core
 )

@@ -247,6 +247,9 @@ bool CampaignStore::RemoveAllContacts() {
 
 bool CampaignStore::SaveLocked() {
     if (path_.empty() || !modified_) return true;
+    // A campaign without contacts is still a campaign file: the next open
+    // must find <dialer><contacts/>, not a bare declaration.
+    ContactsLocked();
     modified_ = false;
     if (doc_.Save(path_)) return true;
     modified_ = true;

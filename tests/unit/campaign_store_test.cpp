@@ -192,6 +192,10 @@ TEST(CampaignOpen, AnXmlFileThatIsNoCampaignIsRefusedNotEmptied) {
         const std::string path = c.dir / "empty.xml";
         test::WriteFile(path, empty);
         EXPECT_EQ(ReadCampaignFile(path).result, CampaignOpenResult::Opened) << empty;
+        // Opened, renumbered and written back, it is still a campaign.
+        EXPECT_EQ(OpenCampaign(path, c.hooks, c.contacts, c.prompts), CampaignOpenResult::Opened);
+        CampaignStore::Destroy();
+        EXPECT_EQ(ReadCampaignFile(path).result, CampaignOpenResult::Opened) << test::ReadFile(path);
     }
 }
 
