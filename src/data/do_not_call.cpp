@@ -127,7 +127,9 @@ std::vector<std::string> ReadDoNotCallFile(const std::string& path) {
     try {
         CUTF16File file = CUTF16File::OpenForReading(path);
         std::string line;
-        while (file.ReadLine(line)) {
+        // Lines in the code page become UTF-8 as the contacts' phones are,
+        // so that an entry is one whole text of characters.
+        while (file.ReadLineConverted(line)) {
             if (!line.empty()) entries.push_back(NormalizePhoneNumber(line));
         }
     } catch (const FileError&) {

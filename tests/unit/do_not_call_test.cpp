@@ -51,6 +51,22 @@ bool FullScan(const std::vector<std::string>& entries, const std::string& phone)
     });
 }
 
+TEST(DoNotCallList, ALineThatIsNoUtf8IsReadAsTheCodePageAndMatchesItself) {
+    // A stray byte beside a separator: read raw, taking the space out would
+    // make a fullwidth hyphen of the bytes around it, and the entry would
+    // no longer match its own phone.
+    test::TempDir dir;
+    const std::string path = dir / "dnc.csv";
+    test::WriteFile(path, "+4\xEF \xBC\x8D" "7494\r\n416 555 0199\r\n");
+    const std::vector<std::string> entries = ReadDoNotCallFile(path);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1], "4165550199");
+    DoNotCallList list;
+    list.Replace(entries);
+    for (const std::string& entry : entries) EXPECT_TRUE(list.Contains(entry)) << entry;
+    EXPECT_EQ(NormalizePhoneNumber(entries[0]), entries[0]);
+}
+
 TEST(DoNotCallList, TheIndexGivesExactlyTheAnswerOfAFullScan) {
     std::mt19937 random(7);
     const auto pick = [&](int min, int max) { return min + static_cast<int>(random() % static_cast<unsigned>(max - min + 1)); };
