@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QProcess>
 
 #include "support/audio_fixtures.h"
 #include "support/call_harness.h"
