@@ -17,21 +17,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 trials="${1:-20}"
 case "$trials" in ''|*[!0-9]*) echo "crash-trials.sh: N must be a whole number, not '$trials'" >&2; exit 2;; esac
-build="${BUILD_DIR:-build}"
-dialer="$build/src/zorvan-dialer"
-sim="$build/tools/skype-sim/skype-sim"
-for f in "$dialer" "$sim"; do
-  [ -x "$f" ] || { echo "crash-trials.sh: $f is missing; build first (cmake --build $build)" >&2; exit 2; }
-done
-if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
-  exec dbus-run-session -- bash "$0" "$@"
-fi
+script=crash-trials.sh
+source scripts/dialer-run-env.sh
 
-work=$(mktemp -d)
 sim_pid=""
 trap '[ -z "$sim_pid" ] || kill -9 "$sim_pid" 2>/dev/null; rm -rf "$work"' EXIT
-home="$work/home"; runtime="$work/runtime"
-mkdir -p "$home/.config/Zorvan" "$runtime" && chmod 700 "$runtime"
 contacts=300
 campaign="$work/campaign.xml"
 {
@@ -47,8 +37,6 @@ printf '<?xml version="1.0" encoding="UTF-8"?><dialer><conf><countrycode>+1</cou
   >"$home/.config/Zorvan/conf.xml"
 printf 'attach immediate\nnumber default ring 0.05 busy\n' >"$work/scenario.txt"
 
-export HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=offscreen
-export ZORVAN_UPDATE_ROOT=http://127.0.0.1:9/ ZORVAN_AUDIO_PORTS=0,0
 "$sim" --scenario "$work/scenario.txt" --log "$work/sim.log" >/dev/null 2>&1 &
 sim_pid=$!
 disown "$sim_pid"

@@ -16,22 +16,14 @@ cd "$(dirname "$0")/.."
 contacts="${1:-500}"
 case "$contacts" in ''|*[!0-9]*) echo "soak.sh: N must be a whole number, not '$contacts'" >&2; exit 2;; esac
 [ "$contacts" -ge 20 ] || { echo "soak.sh: N must be at least 20" >&2; exit 2; }
-build="${BUILD_DIR:-build}"
-dialer="$build/src/zorvan-dialer"
-sim="$build/tools/skype-sim/skype-sim"
-for f in "$dialer" "$sim"; do
-  [ -x "$f" ] || { echo "soak.sh: $f is missing; build first (cmake --build $build)" >&2; exit 2; }
-done
-if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
-  exec dbus-run-session -- bash "$0" "$@"
-fi
+script=soak.sh
+source scripts/dialer-run-env.sh
 
-work=$(mktemp -d)
 sim_pid=""
 dialer_pid=""
 trap 'for p in $sim_pid $dialer_pid; do kill -9 "$p" 2>/dev/null || true; done; [ -n "${KEEP_SOAK:-}" ] || rm -rf "$work"' EXIT
-home="$work/home"; runtime="$work/runtime"; rec="$work/recordings"
-mkdir -p "$home/.config/Zorvan" "$runtime" "$rec" && chmod 700 "$runtime"
+rec="$work/recordings"
+mkdir -p "$rec"
 campaign="$work/soak.xml"
 
 # The callees: one number a contact, the outcomes in turn.
@@ -72,8 +64,6 @@ cat >"$home/.config/Zorvan/conf.xml" <<CONF
 <autorec>true</autorec><recfolder>$rec/</recfolder><donotpopcinfo>true</donotpopcinfo></conf></dialer>
 CONF
 
-export HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=offscreen
-export ZORVAN_UPDATE_ROOT=http://127.0.0.1:9/ ZORVAN_AUDIO_PORTS=0,0
 start_sim() {
   "$sim" --scenario "$work/scenario.txt" --log "$work/sim.log" --heard "$work/heard" >>"$work/sim.out" 2>&1 &
   sim_pid=$!

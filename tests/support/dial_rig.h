@@ -26,6 +26,10 @@
 
 namespace zorvan::test {
 
+// Final call states as UM_CALL_ENDED carries them.
+inline constexpr int kFinished = 8;
+inline constexpr int kBusy = 11;
+
 class FakeCalls final : public DialCalls {
 public:
     std::vector<std::string> dialed;

@@ -11,9 +11,9 @@ namespace {
 
 using test::AnsweringPrompts;
 using test::DialRig;
+using test::kBusy;
+using test::kFinished;
 
-constexpr int kFinished = 8;
-constexpr int kBusy = 11;
 constexpr std::int64_t kMinute = 60000;
 
 std::chrono::system_clock::time_point Utc(int y, int mo, int d, int h, int mi) {
