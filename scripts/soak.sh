@@ -89,7 +89,9 @@ while :; do
   n=$(calls)
   if [ -z "$rss50" ] && [ "$n" -ge 50 ]; then rss50=$(rss); echo "after 50 calls: ${rss50} kB resident"; fi
   # The stand-in killed in the middle of a call, and started again.
-  if [ "$killed_sim" = 0 ] && [ "$n" -ge $((contacts / 3)) ] && tail -1 "$work/sim.log" | grep -q "STATUS INPROGRESS\|STATUS RINGING"; then
+  # (while a call rings or talks; a few calls later at the latest).
+  if [ "$killed_sim" = 0 ] && [ "$n" -ge $((contacts / 3)) ] &&
+     { tail -3 "$work/sim.log" | grep -q "STATUS \(INPROGRESS\|RINGING\|ROUTING\)" || [ "$n" -ge $((contacts / 3 + 5)) ]; }; then
     kill -9 "$sim_pid"; killed_sim=1; echo "stand-in killed at call $n"; sleep 3; start_sim
   fi
   # Numbers still to come go onto the do-not-call list.
@@ -97,12 +99,15 @@ while :; do
     for i in $(seq $((contacts - 9)) "$contacts"); do printf '212-555-%04d\n' "$i"; done >"$work/dnc.txt"
     changed_dnc=1; echo "do-not-call list changed at call $n"
   fi
-  [ "$(statuses)" -ge "$contacts" ] && [ -z "$(tail -c 2000 "$work/sim.log" | grep -E 'STATUS (RINGING|INPROGRESS|ROUTING)$' || true)" ] && break
+  # Done when every contact has a status and no call has been placed for
+  # 15 s (the redials come at once, a ring lasts at most 2 s).
+  if [ "$n" != "${last_n:-}" ]; then last_n=$n; last_change=$SECONDS; fi
+  [ "$(statuses)" -ge "$contacts" ] && [ $((SECONDS - last_change)) -ge 15 ] && break
   if [ $((SECONDS - began)) -gt "$limit" ]; then
     echo "soak.sh: not done after ${limit}s: $(statuses) of $contacts contacts have a status" >&2; KEEP_SOAK=1; exit 1
   fi
 done
-sleep 12  # the redials of the last contacts, and the autosave after them
+sleep 2
 rss_end=$(rss)
 kill -TERM "$dialer_pid"
 for _ in $(seq 60); do kill -0 "$dialer_pid" 2>/dev/null || break; sleep 0.5; done
