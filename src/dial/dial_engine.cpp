@@ -23,10 +23,6 @@ DialEngine::DialEngine(DialServices services) : services_(std::move(services)), 
 
 DialEngine::~DialEngine() { CancelWorkers(); }
 
-std::string DialEngine::DialNumber(const std::string& countryCode, const std::string& phone) {
-    return phone::ForDialing(countryCode, phone).text;
-}
-
 void DialEngine::OnAutoButton() {
     if (mode_ == AutoRunning || mode_ == AutoPaused) {
         StopDialing();

@@ -144,9 +144,6 @@ public:
     bool redialWorkerRunning() const { return redial_.running; }
     TargetId target() const { return target_.id(); }
 
-    // A phone as dialled: in E.164 form, read as a number of the country
-    // code's region; empty when it is no possible number.
-    static std::string DialNumber(const std::string& countryCode, const std::string& phone);
     // The wall time the loop waits for (calling hours, retry spacing).
     std::optional<std::int64_t> waitingUntil() const { return waitUntil_; }
     // The campaign has no file yet: the save dialog dialing asks with, and
