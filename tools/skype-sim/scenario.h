@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "behaviour.h"
+
 namespace skypesim {
 
 // What the callee of one number does.
@@ -41,25 +43,14 @@ struct TimedAction {
 
 // A scenario file: how the client attaches, what it answers, and what each
 // number's callee does. Format: docs/skype-sim.md.
-struct Scenario {
+struct Scenario : skypeclient::Behaviour {
     enum class AttachPolicy { Immediate, Pending, Refused, Never, NotAvailable };
-    enum class Repeat { None, Early, All };
-    enum class Split { None, Random };
     AttachPolicy attach = AttachPolicy::Immediate;
     double pendingSeconds = 0;
-    std::string version = "8.99.0.403";
-    std::string handle = "zorvan.demo";
     std::map<std::string, Callee> callees;  // by dialled number
     Callee fallback;                        // numbers not listed
     std::vector<TimedAction> timeline;
-    // How the client behaves on the wire.
-    Repeat repeatStatus = Repeat::None;  // statuses sent twice, as real traces show
-    int frameBytes = 320;                // bytes of voice a write
-    Split writeSplit = Split::None;      // writes split and merged at random
-    std::optional<double> replyDeadline;  // a dialer slower to answer a text is detached
-    int protocol = 8;                     // 1: the first protocol's status words
-    bool sparseCallIds = false;           // large, non-consecutive call ids
-    double hangupDelay = 0;               // a hang-up completes this long after the command
+    double hangupDelay = 0;  // a hang-up completes this long after the command
 
     const Callee& CalleeFor(const std::string& number) const;
 };
