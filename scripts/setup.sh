@@ -13,6 +13,9 @@ packages=(
   libpugixml-dev libmp3lame-dev libsamplerate0-dev libmad0-dev
   # phone numbers (and their time-zone table, from the Python port), local times
   libphonenumber-dev libprotobuf-dev python3-phonenumbers libicu-dev
+  # the SIP gateway: SIP, RTP and G.711 (libre, librem and what their static
+  # libraries need); a real SIP callee for its tests
+  libre-dev librem-dev libssl-dev zlib1g-dev baresip-core
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # a private session bus, test speech and sound, a virtual microphone, a virtual display

@@ -11,7 +11,8 @@
 // With --calls N the number is called N times, --pause S apart, each once
 // the link to the client is open; --linger S stays S seconds after the last
 // end; --hold S holds the answered call after S seconds and resumes it S
-// seconds later.
+// seconds later; --dtmf KEYS sends the keys, 0.3 s apart, a second after
+// the answer.
 //
 // Exit status: 0 when the (last) call ended, 1 on time-out, 2 on bad
 // arguments, 3 when the number was rejected or the client refused the attach.
@@ -54,6 +55,7 @@ struct Options {
     double pause = 0;
     double linger = 0;  // seconds to stay after the last end, printing what else comes
     double hold = 0;    // hold this long after the answer, then resume as long after
+    std::string dtmf;   // keys sent after the answer
 };
 
 // The main window's side: prints what it is told and drives the call.
@@ -82,6 +84,14 @@ public:
                     const int ms = static_cast<int>(options_.hold * 1000);
                     QTimer::singleShot(ms, [this] { controller_->HoldOrResume(true); });
                     QTimer::singleShot(2 * ms, [this] { controller_->HoldOrResume(false); });
+                }
+                if (!options_.dtmf.empty() && !keyed_) {
+                    keyed_ = true;
+                    for (std::size_t i = 0; i < options_.dtmf.size(); ++i) {
+                        QTimer::singleShot(1000 + static_cast<int>(300 * i), [this, i] {
+                            connector_.SendDtmf(controller_->ownCallId(), std::string(1, options_.dtmf[i]));
+                        });
+                    }
                 }
                 if (options_.detect && !detecting_) {
                     detecting_ = true;
@@ -165,13 +175,14 @@ private:
     bool greeted_ = false;
     bool detecting_ = false;
     bool held_ = false;
+    bool keyed_ = false;
     int ended_ = 0;
 };
 
 int Usage(std::FILE* out = stderr) {
     std::fputs(
         "usage: call-harness --number N [--greeting FILE] [--keep-call] [--wait-for-answer S] [--timeout S]\n"
-        "                    [--detect [--threshold 1|2|3]] [--calls N [--pause S]] [--linger S] [--hold S]\n",
+        "                    [--detect [--threshold 1|2|3]] [--calls N [--pause S]] [--linger S] [--hold S] [--dtmf KEYS]\n",
         out);
     return out == stderr ? 2 : 0;
 }
@@ -204,6 +215,8 @@ int main(int argc, char** argv) {
             options.pause = std::atof(argv[++i]);
         } else if (arg == "--linger" && hasValue) {
             options.linger = std::atof(argv[++i]);
+        } else if (arg == "--dtmf" && hasValue) {
+            options.dtmf = argv[++i];
         } else if (arg == "--hold" && hasValue) {
             options.hold = std::atof(argv[++i]);
         } else if (arg == "--help" || arg == "-h") {

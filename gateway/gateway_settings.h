@@ -1,0 +1,50 @@
+#pragma once
+
+// The gateway's settings: `key = value` lines, "#" starts a comment.
+//   listen          local address and port for SIP, and the address for RTP
+//   domain          where numbers are sent: sip:<number>@<domain>
+//   registrar       register there (with username and password) when set
+//   username, password
+//   outbound-proxy  every request goes through it when set
+//   codecs          PCMU and/or PCMA, in order of preference
+// No Qt: the file is read before the bus is touched, and tested alone.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zorvan::gateway {
+
+struct HostPort {
+    std::string host;   // a name, an IPv4 address, or an IPv6 address without brackets
+    unsigned port = 0;  // 0: not given
+};
+
+struct GatewaySettings {
+    HostPort listen{"127.0.0.1", 5060};
+    HostPort domain;
+    std::optional<HostPort> registrar;
+    std::string username;
+    std::string password;
+    std::optional<HostPort> outboundProxy;
+    std::vector<std::string> codecs{"PCMU", "PCMA"};
+
+    // The SIP URI a dialled number is sent to.
+    std::string RequestUri(const std::string& number) const;
+    // Who the calls are from: the account, or the gateway at its address.
+    std::string FromUri() const;
+};
+
+// Reads "host", "host:port", "[v6]" or "[v6]:port"; nothing when malformed.
+std::optional<HostPort> ParseHostPort(const std::string& text);
+std::string FormatHostPort(const HostPort& where);
+
+// Parses the file's text; on a mistake returns nothing and `error` says
+// which line and why, as the user should read it.
+std::optional<GatewaySettings> ParseGatewaySettings(const std::string& text, std::string& error);
+
+// The default file: $XDG_CONFIG_HOME/Zorvan/sip-gateway.conf, or
+// ~/.config/Zorvan/sip-gateway.conf.
+std::string DefaultSettingsPath();
+
+}  // namespace zorvan::gateway
