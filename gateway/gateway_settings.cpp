@@ -114,8 +114,14 @@ std::optional<GatewaySettings> ParseGatewaySettings(const std::string& text, std
     };
     while (std::getline(in, line)) {
         ++number;
-        const auto hash = line.find('#');
-        if (hash != std::string::npos) line.erase(hash);
+        // A comment starts with "#" at the start of a line or after a blank,
+        // so that a password may hold one.
+        for (std::size_t at = line.find('#'); at != std::string::npos; at = line.find('#', at + 1)) {
+            if (at == 0 || line[at - 1] == ' ' || line[at - 1] == '\t') {
+                line.erase(at);
+                break;
+            }
+        }
         line = Trim(line);
         if (line.empty()) continue;
         const auto equals = line.find('=');

@@ -1,6 +1,7 @@
 #pragma once
 
-// The gateway's settings: `key = value` lines, "#" starts a comment.
+// The gateway's settings: `key = value` lines; "#" at the start of a line
+// or after a blank starts a comment.
 //   listen          local address and port for SIP, and the address for RTP
 //   domain          where numbers are sent: sip:<number>@<domain>
 //   registrar       register there (with username and password) when set

@@ -26,6 +26,7 @@ struct SipCall {
     telev* events = nullptr;
     tmr tick{};
     tmr dtmfEnd{};
+    tmr noResponse{};  // nothing at all from the far end: it is out of reach
     SRC_STATE* up = nullptr;    // 8 -> 16 kHz, what the callee says
     SRC_STATE* down = nullptr;  // 16 -> 8 kHz, what the callee hears
     std::vector<std::int16_t> narrow;  // 8 kHz samples waiting for the next packet
@@ -37,6 +38,7 @@ struct SipCall {
     bool answered = false;
     bool held = false;
     bool firstPacket = true;
+    bool feeding = false;  // the dialer's audio is flowing (the prebuffer has filled)
     std::uint32_t timestamp = 0;
     std::uint32_t eventTimestamp = 0;
     std::uint64_t mediaStart = 0;  // ms, the stack's clock

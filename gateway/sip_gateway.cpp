@@ -10,7 +10,6 @@ namespace zorvan::gateway {
 namespace {
 
 constexpr int kFrameBytes = 320;  // 10 ms at 16 kHz, as the client wrote them
-constexpr int kFrameMs = 10;
 
 void Say(const QString& text) { std::fprintf(stderr, "zorvan-sip-gateway: %s\n", qPrintable(text)); }
 
@@ -59,95 +58,76 @@ void SipGateway::PlaceCall(const QString& peer, const QString& number) {
     stack_.Dial(call.id.toInt(), number.toStdString(), call.audio);
 }
 
-// ROUTING goes out once the far end has said something of the call, so that
-// a number the network does not know can still be refused as the client
-// refused it: with ERROR 92 and no call.
-void SipGateway::Routed(GatewayCall& call) {
-    if (call.routed) return;
-    call.routed = true;
-    if (placing_.value(call.peer) == call.id) placing_.remove(call.peer);
-    SetStatus(call, QStringLiteral("ROUTING"));
-}
-
 void SipGateway::OnSipEvent(const SipEvent& event) {
-    switch (event.kind) {
-        case SipEvent::Kind::Registered:
-            Log("--", QStringLiteral("registered at %1").arg(QString::fromStdString(FormatHostPort(*settings_.registrar))));
-            return;
-        case SipEvent::Kind::RegistrationFailed: {
-            const QString why = event.code != 0 ? QStringLiteral("%1 %2").arg(event.code).arg(QString::fromStdString(event.reason))
-                                                : QString::fromStdString(event.reason);
-            Say(QStringLiteral("registration at %1 failed: %2")
-                    .arg(QString::fromStdString(FormatHostPort(*settings_.registrar)), why));
-            Log("--", QStringLiteral("registration failed: %1").arg(why));
-            return;
-        }
-        default:
-            break;
+    if (event.kind == SipEvent::Kind::Registered || event.kind == SipEvent::Kind::RegistrationFailed) {
+        OnRegistration(event);
+        return;
     }
     Call* found = CallById(QString::number(event.call));
-    if (found == nullptr || found->Ended() || found->hangingUp) return;
+    if (found == nullptr || found->Ended() || found->hangingUp) return;  // hung up here already
     GatewayCall& call = Gateway(*found);
-    switch (event.kind) {
-        case SipEvent::Kind::Ringing:
-            Routed(call);
-            if (call.status != QLatin1String("RINGING")) SetStatus(call, QStringLiteral("RINGING"));
-            break;
-        case SipEvent::Kind::EarlyMedia:
-            Routed(call);
-            if (call.status != QLatin1String("EARLYMEDIA")) SetStatus(call, QStringLiteral("EARLYMEDIA"));
-            break;
-        case SipEvent::Kind::Answered:
-            Routed(call);
-            Answer(call);
-            break;
-        case SipEvent::Kind::Ended:
-            if (event.byRemote) {
-                EndCall(call, QStringLiteral("FINISHED"));
-            } else {
-                Failed(call, event);
-            }
-            break;
-        case SipEvent::Kind::DtmfSent:
-            Log("--", QStringLiteral("call %1 DTMF sent by %2").arg(call.id, QString::fromStdString(event.reason)));
-            break;
-        case SipEvent::Kind::Registered:
-        case SipEvent::Kind::RegistrationFailed:
-            break;
+    if (event.kind == SipEvent::Kind::DtmfSent) {
+        Log("--", QStringLiteral("call %1 DTMF sent by %2").arg(call.id, QString::fromStdString(event.reason)));
+        return;
     }
-}
-
-void SipGateway::Failed(GatewayCall& call, const SipEvent& event) {
-    const QString reason = QString::fromStdString(event.reason);
-    Log("--", QStringLiteral("call %1 ended: %2 %3").arg(call.id).arg(event.code).arg(reason));
-    if ((event.code == 404 || event.code == 484) && !call.routed) {
-        // The number is not one the network knows: the client's refusal.
-        placing_.remove(call.peer);
-        call.status = QStringLiteral("FAILED");
+    if (event.kind == SipEvent::Kind::Ended) {
+        Log("--", QStringLiteral("call %1 ended: %2 %3").arg(call.id).arg(event.code).arg(QString::fromStdString(event.reason)));
+        Explain(call, event);
+    }
+    const ClientSays says = MapSipEvent(event, call.state);
+    // ROUTING goes out only once the far end has said something of the
+    // call, so that a number the network does not know can still be refused
+    // as the client refused it: with ERROR 92 and no call.
+    if (call.state.routed || says.refuseNumber) {
+        if (placing_.value(call.peer) == call.id) placing_.remove(call.peer);
+    }
+    if (says.refuseNumber) {
+        call.status = QStringLiteral("FAILED");  // quietly: the dialer never knew it
         SendTo(call.peer, QStringLiteral("ERROR 92 ") + skypeclient::RejectText(92));
         return;
     }
-    Routed(call);
-    if (event.code == 486 || event.code == 600) {
-        EndCall(call, QStringLiteral("BUSY"));
+    for (std::size_t i = 0; i < says.statuses.size(); ++i) {
+        const QString status = QString::fromStdString(says.statuses[i]);
+        const bool last = i + 1 == says.statuses.size();
+        if (last && says.answered) {
+            Answer(call);
+        } else if (last && event.kind == SipEvent::Kind::Ended) {
+            if (says.failureReason) SendCall(call, QStringLiteral("CALL %1 FAILUREREASON 1").arg(call.id));
+            EndCall(call, status);
+        } else {
+            SetStatus(call, status);
+        }
+    }
+}
+
+void SipGateway::OnRegistration(const SipEvent& event) {
+    const QString registrar = QString::fromStdString(FormatHostPort(*settings_.registrar));
+    if (event.kind == SipEvent::Kind::Registered) {
+        Log("--", QStringLiteral("registered at %1").arg(registrar));
         return;
     }
-    if (event.code == 603) {
-        EndCall(call, QStringLiteral("REFUSED"));
-        return;
-    }
-    if (event.code == 0) {
-        // Nothing came back: the domain is out of reach, or the request timed out.
-        Say(QStringLiteral("call to %1: %2 did not answer (%3)")
-                .arg(call.number, QString::fromStdString(FormatHostPort(settings_.domain)), reason));
+    const QString why = event.code != 0 ? QStringLiteral("%1 %2").arg(event.code).arg(QString::fromStdString(event.reason))
+                                        : QString::fromStdString(event.reason);
+    Say(QStringLiteral("registration at %1 failed: %2%3")
+            .arg(registrar, why,
+                 event.code == 401 || event.code == 403 || event.code == 407
+                     ? QStringLiteral(" (check username and password)")
+                     : QString()));
+    Log("--", QStringLiteral("registration failed: %1").arg(why));
+}
+
+// What the user should know of a call that could not be made.
+void SipGateway::Explain(const GatewayCall& call, const SipEvent& event) {
+    const QString domain = QString::fromStdString(FormatHostPort(settings_.domain));
+    if (event.error != 0) {
+        Say(QStringLiteral("call to %1: %2 cannot be reached (%3)")
+                .arg(call.number, domain, QString::fromStdString(event.reason)));
     } else if (event.code == 401 || event.code == 403 || event.code == 407) {
         Say(QStringLiteral("call to %1 refused by %2: %3 %4 (check username and password)")
-                .arg(call.number, QString::fromStdString(FormatHostPort(settings_.domain)))
+                .arg(call.number, domain)
                 .arg(event.code)
-                .arg(reason));
+                .arg(QString::fromStdString(event.reason)));
     }
-    SendCall(call, QStringLiteral("CALL %1 FAILUREREASON 1").arg(call.id));
-    EndCall(call, QStringLiteral("FAILED"));
 }
 
 void SipGateway::Hangup(Call& call, const QString& status) {
@@ -164,33 +144,23 @@ void SipGateway::OnDtmf(Call& call, char key) {
 }
 
 void SipGateway::OnStreamConnected(Call& call, bool isOutput, QTcpSocket*) {
-    // The voice starts when the connection does, as the client's did.
-    if (isOutput) Gateway(call).audio->voice.Clear();
+    // The streams start when their connections do, as the client's did.
+    (isOutput ? Gateway(call).audio->voice : Gateway(call).audio->sent).Clear();
 }
 
-// The callee's voice goes out as the stack delivers it, paced by the RTP
-// clock; the microphone stream carries what the callee hears, and silence
-// when the dialer plays nothing, every 10 ms.
+// The callee's voice and what the callee hears (the microphone stream) go
+// out as the stack's 20 ms clock delivers them: paced by the RTP clock.
 void SipGateway::PumpAudio(Call& call) {
     GatewayCall& gateway = Gateway(call);
-    std::int16_t frame[kFrameBytes / 2];
-    while (gateway.audio->voice.Size() >= kFrameBytes / 2) {
-        gateway.audio->voice.Pop(frame, kFrameBytes / 2);
-        if (StreamOpen(call.output)) {
-            Write(call, call.output, QByteArray(reinterpret_cast<const char*>(frame), kFrameBytes), "output");
+    const auto drain = [&](SampleRing& ring, Stream& stream, const char* name) {
+        std::int16_t frame[kFrameBytes / 2];
+        while (ring.Size() >= kFrameBytes / 2) {
+            ring.Pop(frame, kFrameBytes / 2);
+            if (StreamOpen(stream)) Write(call, stream, QByteArray(reinterpret_cast<const char*>(frame), kFrameBytes), name);
         }
-    }
-    if (!StreamOpen(call.mic)) {
-        gateway.micCopy.clear();
-        return;
-    }
-    const qint64 due = call.mic.clock.elapsed() / kFrameMs;
-    for (; call.mic.framesSent < due; ++call.mic.framesSent) {
-        QByteArray bytes = gateway.micCopy.left(kFrameBytes);
-        gateway.micCopy.remove(0, bytes.size());
-        bytes.append(QByteArray(kFrameBytes - bytes.size(), '\0'));
-        Write(call, call.mic, bytes, "mic");
-    }
+    };
+    drain(gateway.audio->voice, call.output, "output");
+    drain(gateway.audio->sent, call.mic, "mic");
 }
 
 void SipGateway::OnHeard(Call& call, const QByteArray& bytes) {
@@ -205,8 +175,6 @@ void SipGateway::OnHeard(Call& call, const QByteArray& bytes) {
         samples[i] = static_cast<std::int16_t>(lo | (hi << 8));
     }
     gateway.audio->heard.Push(samples.data(), samples.size());
-    gateway.micCopy += whole;
-    if (gateway.micCopy.size() > 32000) gateway.micCopy.remove(0, gateway.micCopy.size() - 32000);
 }
 
 }  // namespace zorvan::gateway

@@ -8,16 +8,14 @@
 #include "client_side.h"
 #include "gateway_settings.h"
 #include "sip_stack.h"
+#include "status_map.h"
 
 namespace zorvan::gateway {
 
 // The Skype client played over SIP: the dialer's commands become SIP calls,
 // SIP answers become the statuses the client gave, and the call audio
-// crosses between the dialer's ports and RTP.
-//   180 RINGING, 183 EARLYMEDIA, 200 INPROGRESS, 486/600 BUSY, 603 REFUSED,
-//   404/484 before any ringing ERROR 92, BYE FINISHED, a hang-up CANCELLED
-//   before the answer and FINISHED after, anything else the client's
-//   failure path (FAILUREREASON, FAILED).
+// crosses between the dialer's ports and RTP. The statuses are those of
+// status_map.h; a hang-up is CANCELLED before the answer and FINISHED after.
 class SipGateway final : public skypeclient::ClientSide {
     Q_OBJECT
 public:
@@ -30,9 +28,8 @@ public:
 private:
     struct GatewayCall final : Call {
         std::shared_ptr<CallAudio> audio = std::make_shared<CallAudio>();
-        bool routed = false;    // ROUTING has been said
+        CallState state;        // what the dialer has been told
         QByteArray oddByte;     // half a sample from the dialer, waiting for its other half
-        QByteArray micCopy;     // what the callee hears, for the microphone stream
     };
     static GatewayCall& Gateway(Call& call) { return static_cast<GatewayCall&>(call); }
 
@@ -47,8 +44,8 @@ private:
     std::unique_ptr<Call> NewCall() override { return std::make_unique<GatewayCall>(); }
 
     void OnSipEvent(const SipEvent& event);
-    void Routed(GatewayCall& call);
-    void Failed(GatewayCall& call, const SipEvent& event);
+    void OnRegistration(const SipEvent& event);
+    void Explain(const GatewayCall& call, const SipEvent& event);
 
     GatewaySettings settings_;
     SipStack stack_;

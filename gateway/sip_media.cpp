@@ -16,6 +16,7 @@ constexpr std::size_t kWideSamples = 320;    // 20 ms at 16 kHz
 constexpr std::size_t kHeadroom = 12;        // the RTP header rtp_send writes in front
 constexpr std::uint64_t kMostCatchUp = 10;   // packets made up after a stall
 constexpr int kDtmfMs = 120;
+constexpr std::size_t kPrebufferPackets = 3;  // 60 ms of the dialer's audio in hand
 
 // Resamples `in` with `state` at `ratio`; appends what comes out.
 void Resample(SRC_STATE* state, double ratio, const std::int16_t* in, std::size_t count,
@@ -47,9 +48,18 @@ void SendPacket(SipCall& call) {
     const std::uint32_t timestamp = call.timestamp;
     call.timestamp += kNarrowSamples;
     // What the dialer plays, taken every 20 ms whether or not it can go out,
-    // so that it stays in time with the call.
+    // so that it stays in time with the call. It arrives over TCP in its
+    // own rhythm: a few packets' worth is kept in hand so that a late frame
+    // does not cut a gap into the speech; when the dialer stops, what is
+    // left goes out and the prebuffer starts again.
     std::int16_t wide[kWideSamples] = {};
-    call.audio->heard.Pop(wide, kWideSamples);
+    const std::size_t waiting = call.audio->heard.Size();
+    if (!call.feeding && waiting >= kPrebufferPackets * kWideSamples) call.feeding = true;
+    if (call.feeding) {
+        if (waiting < kWideSamples) call.feeding = false;
+        call.audio->heard.Pop(wide, kWideSamples);
+    }
+    if (call.answered) call.audio->sent.Push(wide, kWideSamples);
     Resample(call.down, 0.5, wide, kWideSamples, call.narrow);
     if (!call.haveRemote || call.payloadType < 0) return;
     mbuf* packet = mbuf_alloc(kHeadroom + kNarrowSamples);
@@ -157,6 +167,7 @@ bool StartMedia(SipCall& call, const sa& address, const std::vector<std::string>
     }
     tmr_init(&call.tick);
     tmr_init(&call.dtmfEnd);
+    tmr_init(&call.noResponse);
     return true;
 }
 

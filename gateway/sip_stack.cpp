@@ -8,6 +8,7 @@
 #include <map>
 
 #include "sip_call.h"
+#include "status_map.h"
 
 namespace zorvan::gateway {
 
@@ -24,6 +25,10 @@ struct Command {
 };
 
 std::string Text(const pl& text) { return std::string(text.p != nullptr ? text.p : "", text.l); }
+
+// A SIP server answers an INVITE at once, if only with 100 Trying; silence
+// this long means the domain cannot be reached (SIP's own limit is 32 s).
+constexpr std::uint64_t kNoResponseMs = 8000;
 
 }  // namespace
 
@@ -65,6 +70,7 @@ struct SipStack::Impl {
 SipCall::~SipCall() {
     tmr_cancel(&tick);
     tmr_cancel(&dtmfEnd);
+    tmr_cancel(&noResponse);
     // Dropping the session ends it on the wire: CANCEL before the answer,
     // BYE after.
     sess = static_cast<sipsess*>(mem_deref(sess));
@@ -91,6 +97,7 @@ int OnAuth(char** username, char** password, const char* /*realm*/, void* arg) {
 
 void OnProgress(const sip_msg* msg, void* arg) {
     SipCall& call = CallOf(arg);
+    tmr_cancel(&call.noResponse);
     SipEvent event;
     event.call = call.id;
     event.code = msg->scode;
@@ -106,6 +113,7 @@ void OnProgress(const sip_msg* msg, void* arg) {
 
 int OnAnswer(const sip_msg* msg, void* arg) {
     SipCall& call = CallOf(arg);
+    tmr_cancel(&call.noResponse);
     const int err = sdp_decode(call.sdp, msg->mb, false);
     if (err != 0) return err;
     if (!ApplyRemoteSdp(call)) return EPROTO;
@@ -125,6 +133,7 @@ int OnOffer(mbuf** description, const sip_msg* msg, void* arg) {
 
 void OnEstablished(const sip_msg* msg, void* arg) {
     SipCall& call = CallOf(arg);
+    tmr_cancel(&call.noResponse);
     call.answered = true;
     RunMedia(call);
     SipEvent event;
@@ -138,20 +147,8 @@ void OnInfo(sip* stack, const sip_msg* msg, void*) { (void)sip_reply(stack, msg,
 
 void OnClose(int err, const sip_msg* msg, void* arg) {
     SipCall& call = CallOf(arg);
-    SipEvent event;
-    event.kind = SipEvent::Kind::Ended;
-    event.call = call.id;
-    event.error = err;
-    if ((msg != nullptr && msg->req) || (msg == nullptr && err == ECONNRESET)) {
-        event.byRemote = true;  // the callee's BYE (libre tells it as a reset)
-        event.error = 0;
-        event.reason = "BYE";
-    } else if (msg != nullptr) {
-        event.code = msg->scode;
-        event.reason = Text(msg->reason);
-    } else if (err != 0) {
-        event.reason = std::strerror(err);
-    }
+    const SipEvent event = EndedEvent(call.id, err, msg != nullptr, msg != nullptr && msg->req,
+                                      msg != nullptr ? msg->scode : 0, msg != nullptr ? Text(msg->reason) : "");
     SipStack::Impl* stack = call.stack;
     const int id = call.id;
     stack->Emit(event);
@@ -163,6 +160,19 @@ void OnIncoming(const sip_msg* msg, void* arg) {
     auto* stack = static_cast<SipStack::Impl*>(arg);
     (void)sip_treply(nullptr, stack->stack, msg, 486, "Busy Here");
 }
+
+void OnNoResponse(void* arg) {
+    SipCall& call = CallOf(arg);
+    SipEvent event;
+    event.kind = SipEvent::Kind::Ended;
+    event.call = call.id;
+    event.error = ETIMEDOUT;
+    event.reason = "no response within " + std::to_string(kNoResponseMs / 1000) + " s";
+    SipStack::Impl* stack = call.stack;
+    stack->Emit(event);
+    stack->Drop(call.id);
+}
+
 
 void OnRegistered(int err, const sip_msg* msg, void* arg) {
     auto* stack = static_cast<SipStack::Impl*>(arg);
@@ -339,6 +349,7 @@ void SipStack::Impl::Dial(int id, const std::string& number, std::shared_ptr<Cal
         Emit(failed);
         return;
     }
+    tmr_start(&call.noResponse, kNoResponseMs, OnNoResponse, &call);
     calls[id] = std::move(owned);
 }
 

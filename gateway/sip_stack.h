@@ -18,7 +18,10 @@ namespace zorvan::gateway {
 
 struct CallAudio {
     SampleRing voice{16000};  // the callee, to the dialer (at most a second waits)
-    SampleRing heard{16000};  // the dialer, to the callee
+    // The dialer, to the callee. A greeting may come faster than it is
+    // played: all of it waits (a few minutes at most).
+    SampleRing heard{16000 * 300};
+    SampleRing sent{16000};  // what went to the callee, as it went: the microphone stream
 };
 
 struct SipEvent {
