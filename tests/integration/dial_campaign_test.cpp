@@ -14,6 +14,7 @@
 
 #include "dial/calling_hours.h"
 #include "support/audio_fixtures.h"
+#include "support/campaign_file.h"
 #include "support/process_support.h"
 #include "support/temp_dir.h"
 
@@ -23,20 +24,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-struct Written {
-    std::string phone, cstatus, ctime, ccon, recfile;
-};
-
-std::map<std::string, Written> ReadCampaign(const std::string& path) {
-    std::map<std::string, Written> out;
-    pugi::xml_document doc;
-    if (!doc.load_file(path.c_str())) return out;
-    for (pugi::xml_node c : doc.child("dialer").child("contacts").children()) {
-        out[c.child_value("fname")] = {c.child_value("phone"), c.child_value("cstatus"), c.child_value("ctime"),
-                                       c.child_value("ccon"), c.child_value("recfile")};
-    }
-    return out;
-}
+using test::Count;
+using test::ReadCampaign;
 
 // Seconds between two of the stand-in's notes about a call, from its log.
 double Between(const std::string& log, const std::string& from, const std::string& to) {
@@ -53,12 +42,6 @@ int Seconds(const std::string& span) {
     int h = 0, m = 0, s = 0;
     if (std::sscanf(span.c_str(), "%d:%d:%d", &h, &m, &s) != 3) return -1;
     return h * 3600 + m * 60 + s;
-}
-
-std::size_t Count(const std::string& text, const std::string& what) {
-    std::size_t n = 0;
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
 }
 
 TEST(DialCampaign, OpenAndDialAutoWritesEveryOutcomeAndRedialsAsTheRuleAllows) {

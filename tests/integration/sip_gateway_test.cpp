@@ -8,11 +8,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <map>
+#include <thread>
 #include <memory>
 
 #include "support/audio_fixtures.h"
 #include "support/baresip.h"
 #include "support/call_harness.h"
+#include "support/campaign_file.h"
 #include "support/process_support.h"
 #include "support/temp_dir.h"
 
@@ -241,6 +245,89 @@ TEST_F(SipGatewayTest, BadSettingsAreRefusedWithTheLineAndTheReason) {
     EXPECT_NE(taken.Errors().find("cannot listen for SIP on 127.0.0.1:" + std::to_string(callee_->port())),
               std::string::npos)
         << taken.Errors();
+}
+
+// The whole dialer, a campaign opened and dialled at once, with the gateway
+// and baresip callees where the stand-in would be.
+TEST_F(SipGatewayTest, ACampaignDialledThroughTheGatewayGetsEveryOutcome) {
+    test::TempDir home;
+    test::TempDir runtime;
+    test::TempDir work;
+    const std::string recordings = work / "recordings";
+    std::filesystem::create_directories(recordings);
+    test::WriteFile(work / "dnc.txt", "555-020-0007\n");
+    const std::string campaign = work / "campaign.xml";
+    test::WriteFile(campaign, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<dialer><contacts>\n"
+                              " <a><fname>Person</fname><phone>(555) 020-0001</phone></a>\n"
+                              " <a><fname>Machine</fname><phone>+1 555 020 0002</phone></a>\n"
+                              " <a><fname>Busy</fname><phone>555.020.0003</phone></a>\n"
+                              " <a><fname>NoAnswer</fname><phone>5550200004</phone></a>\n"
+                              " <a><fname>Failure</fname><phone>5550200005</phone></a>\n"
+                              " <a><fname>Rejected</fname><phone>5550209999</phone></a>\n"
+                              " <a><fname>Listed</fname><phone>5550200007</phone></a>\n"
+                              " <a><fname>NoPhone</fname></a>\n"
+                              "</contacts></dialer>\n");
+    test::WriteFile(home / ".config/Zorvan/conf.xml",
+                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?><dialer><conf>"
+                    "<countrycode>+1</countrycode><waitforanswer>4</waitforanswer><redial>1</redial>"
+                    "<callinterval>0</callinterval><donotcall>true</donotcall><donotcallfile>" + (work / "dnc.txt") +
+                    "</donotcallfile><vad>true</vad><threshold>2</threshold><leavemsgtotam>true</leavemsgtotam>"
+                    "<leavemsgtotamfile>" + Voice("greeting.wav") + "</leavemsgtotamfile><autorec>true</autorec>"
+                    "<recfolder>" + recordings + "</recfolder><donotpopcinfo>true</donotpopcinfo></conf></dialer>");
+    Gateway gateway(Settings(callee_->port()));
+    ASSERT_TRUE(gateway.ready()) << gateway.Errors();
+    const std::size_t heardBefore = callee_->Heard().size();
+    const pid_t dialer =
+        test::Spawn({ZORVAN_DIALER_BINARY, "--open", campaign, "--dial", "auto"}, home.path(), runtime.path(), true);
+    ASSERT_GT(dialer, 0);
+    const auto finished = [&] {
+        const auto w = test::ReadCampaign(campaign);
+        if (w.size() != 8) return false;
+        for (const char* name : {"Person", "Machine", "Busy", "NoAnswer", "Failure", "Rejected"}) {
+            if (w.at(name).cstatus.empty()) return false;
+        }
+        return test::Count(gateway.Log(), "<- CALL ") >= 9;
+    };
+    const bool done = test::WaitFor(finished, 180s);
+    std::this_thread::sleep_for(1s);
+    ::kill(dialer, SIGTERM);
+    EXPECT_EQ(test::WaitExit(dialer, 30s), 0);
+    const std::string log = gateway.Log();
+    ASSERT_TRUE(done) << log;
+
+    const auto w = test::ReadCampaign(campaign);
+    EXPECT_EQ(w.at("Person").cstatus, "Call Succeeded");
+    EXPECT_EQ(w.at("Machine").cstatus.rfind("Answering Machine Succeeded", 0), 0u) << w.at("Machine").cstatus;
+    EXPECT_EQ(w.at("Busy").cstatus, "Line is Busy");
+    EXPECT_EQ(w.at("NoAnswer").cstatus, "Call Failed");
+    EXPECT_EQ(w.at("Failure").cstatus, "Call Failed");
+    EXPECT_EQ(w.at("Rejected").cstatus, "Invalid Phone Number");
+    EXPECT_EQ(w.at("Listed").cstatus, "DNC Number");
+    EXPECT_EQ(w.at("NoPhone").cstatus, "");
+    const std::map<std::string, std::size_t> calls{{"+15550200001", 1}, {"+15550200002", 1}, {"+15550200003", 2},
+                                                   {"+15550200004", 2}, {"+15550200005", 2}, {"+15550209999", 1},
+                                                   {"+15550200007", 0}};
+    for (const auto& [number, times] : calls) EXPECT_EQ(test::Count(log, "<- CALL " + number + "\n"), times) << number;
+
+    // The machine heard our greeting after its own; both answered calls
+    // were recorded.
+    const auto sent = FromFirstSound(test::ReadWav(Voice("greeting-8k.wav")), 8000);
+    double best = 0;
+    const auto heard = callee_->Heard();
+    for (std::size_t i = heardBefore; i < heard.size(); ++i) {
+        best = std::max(best, test::PeakCorrelation(sent, FromFirstSound(test::ReadWav(heard[i]), 8000), 1600));
+    }
+    EXPECT_GE(best, 0.9);
+    for (const char* name : {"Person", "Machine"}) {
+        const std::string file = w.at(name).recfile;
+        ASSERT_FALSE(file.empty()) << name;
+        const std::string decoded = work / (std::string(name) + ".wav");
+        ASSERT_TRUE(test::Run("mpg123 -q -w '" + decoded + "' '" + file + "'")) << file;
+        int rate = 0;
+        const auto samples = test::ReadWav(decoded, &rate);
+        ASSERT_GT(rate, 0);
+        EXPECT_GT(static_cast<double>(samples.size()) / rate, 3.0) << name;
+    }
 }
 
 }  // namespace
