@@ -247,6 +247,38 @@ TEST_F(SipGatewayTest, BadSettingsAreRefusedWithTheLineAndTheReason) {
         << taken.Errors();
 }
 
+// A registrar that asks for digest credentials: the right ones register, a
+// wrong password is said on standard error.
+TEST_F(SipGatewayTest, RegistersWithDigestCredentialsAndSaysWhenRefused) {
+    test::TempDir dir;
+    const unsigned port = BasePort() + 6;
+    const std::string out = dir / "registrar.txt";
+    const pid_t registrar = test::Spawn(
+        {"/bin/sh", "-c", "exec '" SIP_REGISTRAR_BINARY "' " + std::to_string(port) + " 4420001 'pa#ss w' >'" + out + "'"},
+        dir.path(), dir.path(), false);
+    ASSERT_TRUE(test::WaitFor([&] { return test::ReadFile(out).find("READY") != std::string::npos; }, 10s));
+    const std::string account = "registrar = 127.0.0.1:" + std::to_string(port) + "\nusername = 4420001\n";
+    {
+        Gateway gateway(Settings(callee_->port()) + account + "password = pa#ss w\n");
+        ASSERT_TRUE(gateway.ready()) << gateway.Errors();
+        EXPECT_TRUE(test::WaitUntil([&] { return gateway.Log().find("registered at 127.0.0.1:") != std::string::npos; },
+                                    10000))
+            << gateway.Log() << gateway.Errors();
+        EXPECT_NE(test::ReadFile(out).find("REGISTERED 4420001"), std::string::npos);
+    }
+    {
+        Gateway gateway(Settings(callee_->port()) + account + "password = wrong\n");
+        ASSERT_TRUE(gateway.ready()) << gateway.Errors();
+        EXPECT_TRUE(test::WaitUntil([&] { return gateway.Errors().find("registration at") != std::string::npos; }, 10000));
+        EXPECT_NE(gateway.Errors().find("registration at 127.0.0.1:" + std::to_string(port) +
+                                        " failed: 403 Forbidden (check username and password)"),
+                  std::string::npos)
+            << gateway.Errors();
+    }
+    ::kill(registrar, SIGTERM);
+    test::WaitExit(registrar, 5s);
+}
+
 // The whole dialer, a campaign opened and dialled at once, with the gateway
 // and baresip callees where the stand-in would be.
 TEST_F(SipGatewayTest, ACampaignDialledThroughTheGatewayGetsEveryOutcome) {
