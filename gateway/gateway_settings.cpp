@@ -1,6 +1,9 @@
 #include "gateway_settings.h"
 
 #include <arpa/inet.h>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -138,7 +141,6 @@ std::optional<GatewaySettings> ParseGatewaySettings(const std::string& text, std
             auto parsed = where("listen");
             if (!parsed) return std::nullopt;
             settings.listen = *parsed;
-            if (settings.listen.port == 0) settings.listen.port = 5060;
         } else if (key == "domain") {
             auto parsed = where("domain");
             if (!parsed) return std::nullopt;
@@ -187,6 +189,39 @@ std::optional<GatewaySettings> ParseGatewaySettings(const std::string& text, std
         return std::nullopt;
     }
     return settings;
+}
+
+std::optional<std::string> RouteAddress(const HostPort& where, std::string& error) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* found = nullptr;
+    const std::string port = std::to_string(where.port != 0 ? where.port : 5060);
+    const int status = ::getaddrinfo(where.host.c_str(), port.c_str(), &hints, &found);
+    if (status != 0) {
+        error = "cannot find " + where.host + ": " + ::gai_strerror(status);
+        return std::nullopt;
+    }
+    std::optional<std::string> address;
+    for (addrinfo* a = found; a != nullptr && !address; a = a->ai_next) {
+        const int s = ::socket(a->ai_family, SOCK_DGRAM, 0);
+        if (s < 0) continue;
+        // Connecting a datagram socket sends nothing; it only picks the route.
+        sockaddr_storage local{};
+        socklen_t length = sizeof local;
+        char text[INET6_ADDRSTRLEN] = "";
+        if (::connect(s, a->ai_addr, a->ai_addrlen) == 0 &&
+            ::getsockname(s, reinterpret_cast<sockaddr*>(&local), &length) == 0) {
+            const void* raw = local.ss_family == AF_INET6
+                                  ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(&local)->sin6_addr)
+                                  : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(&local)->sin_addr);
+            if (::inet_ntop(local.ss_family, raw, text, sizeof text) != nullptr) address = text;
+        }
+        ::close(s);
+    }
+    ::freeaddrinfo(found);
+    if (!address) error = "no route to " + where.host;
+    return address;
 }
 
 std::string DefaultSettingsPath() {

@@ -2,7 +2,9 @@
 
 // The gateway's settings: `key = value` lines; "#" at the start of a line
 // or after a blank starts a comment.
-//   listen          local address and port for SIP, and the address for RTP
+//   listen          local address and port for SIP, and the address for RTP;
+//                   by default (or 0.0.0.0) the address that reaches the
+//                   domain, on any free port
 //   domain          where numbers are sent: sip:<number>@<domain>
 //   registrar       register there (with username and password) when set
 //   username, password
@@ -22,7 +24,7 @@ struct HostPort {
 };
 
 struct GatewaySettings {
-    HostPort listen{"127.0.0.1", 5060};
+    HostPort listen{"0.0.0.0", 0};  // 0.0.0.0: the address that reaches the domain; port 0: any
     HostPort domain;
     std::optional<HostPort> registrar;
     std::string username;
@@ -43,6 +45,11 @@ std::string FormatHostPort(const HostPort& where);
 // Parses the file's text; on a mistake returns nothing and `error` says
 // which line and why, as the user should read it.
 std::optional<GatewaySettings> ParseGatewaySettings(const std::string& text, std::string& error);
+
+// The local address that packets to `where` leave from: what the callee
+// must send its SIP and RTP to. Resolves a name; nothing, with `error`,
+// when the host is unknown or no route leads there.
+std::optional<std::string> RouteAddress(const HostPort& where, std::string& error);
 
 // The default file: $XDG_CONFIG_HOME/Zorvan/sip-gateway.conf, or
 // ~/.config/Zorvan/sip-gateway.conf.

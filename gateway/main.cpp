@@ -76,6 +76,19 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    if (settings->listen.host == "0.0.0.0" || settings->listen.host == "::") {
+        // The address the callee must answer to: the one towards the domain
+        // (or the outbound proxy, where every request goes first).
+        const auto& first = settings->outboundProxy ? *settings->outboundProxy : settings->domain;
+        const auto local = zorvan::gateway::RouteAddress(first, error);
+        if (!local) {
+            std::fprintf(stderr, "zorvan-sip-gateway: %s: %s (set \"listen\" to this computer's address)\n",
+                         configPath.c_str(), error.c_str());
+            return 1;
+        }
+        settings->listen.host = *local;
+    }
+
     QCoreApplication app(argc, argv);
     zorvan::gateway::SipGateway gateway(std::move(*settings), QString::fromStdString(logPath));
     QString startError;
