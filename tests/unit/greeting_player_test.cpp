@@ -309,6 +309,16 @@ TEST(Mp3Check, TagsAtBothEndsAreLeftOutAndTheFirstFrameIsFound) {
               "ReadFile: '/g/x.mp3'\nCan't read from file.\nInput/output error");
     EXPECT_TRUE(damaged.playable);
 
+    // An APE footer that gives its tag no size (a fuzzer's find: it was read
+    // again and again): the message, and the check ends.
+    errors.clear();
+    test::WriteFile(dir / "apezero.mp3", audio + "APETAGEX" + std::string("\xD0\x07\0\0", 4) +
+                                             std::string(4, '\0') + std::string(16, '\0'));
+    const auto apeZero = audio::CheckMp3(dir / "apezero.mp3", [&](const audio::Mp3TagError& e) { errors.push_back(e); });
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].text, "Corrupt APE Tag");
+    EXPECT_TRUE(apeZero.playable);
+
     // Not MPEG audio at all, or nothing left between the tags.
     test::WriteFile(dir / "text.mp3", std::string(50000, 'x'));
     EXPECT_FALSE(audio::CheckMp3(dir / "text.mp3", [](const audio::Mp3TagError&) {}).playable);

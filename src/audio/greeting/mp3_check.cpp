@@ -161,6 +161,9 @@ std::int64_t SkipTrailingTags(const File& file, std::int64_t start, std::int64_t
                         if (end - 32 >= start && Matches(file, end - 32, "APETAGEX", 8)) {
                             std::uint8_t f[32];
                             file.ReadAt(end - 32, f, sizeof f);
+                            // The size counts the footer itself: less than that
+                            // would leave the tag where it is, read again forever.
+                            if (Le32(f + 12) < 32) throw TagReadFailure{{"", "Corrupt APE Tag", ""}};
                             const std::int64_t size = Le32(f + 12) + ((Le32(f + 20) & 0x80000000U) != 0 ? 32 : 0);
                             end = end - size < start ? start : end - size;
                             found = true;
