@@ -29,7 +29,8 @@ struct SipCall {
     tmr noResponse{};  // nothing at all from the far end: it is out of reach
     SRC_STATE* up = nullptr;    // 8 -> 16 kHz, what the callee says
     SRC_STATE* down = nullptr;  // 16 -> 8 kHz, what the callee hears
-    std::vector<std::int16_t> narrow;  // 8 kHz samples waiting for the next packet
+    std::vector<std::int16_t> narrow;    // 8 kHz samples waiting for the next packet out
+    std::vector<std::int16_t> received;  // 8 kHz samples decoded, waiting for their 20 ms
     int payloadType = -1;              // 0 PCMU, 8 PCMA; -1 until the answer's SDP
     int eventType = -1;                // the peer's telephone-event type, if any
     int eventCode = -1;                // the key being sent as an event

@@ -89,22 +89,27 @@ void SendPacket(SipCall& call) {
     mem_deref(packet);
 }
 
-// One packet's time of what the callee says goes to the dialer: the next
-// packet from the jitter buffer, or silence when none is there.
+// One packet's time of what the callee says goes to the dialer: from the
+// packets the jitter buffer gives out, whatever their length (a peer may
+// send 30 ms packets), or silence when none is there.
 void PlayPacket(SipCall& call) {
-    std::int16_t narrow[kNarrowSamples] = {};
-    rtp_header header{};
-    void* memory = nullptr;
-    const int err = jbuf_get(call.jitter, &header, &memory);
-    if ((err == 0 || err == EAGAIN) && memory != nullptr) {
+    while (call.received.size() < kNarrowSamples) {
+        rtp_header header{};
+        void* memory = nullptr;
+        const int err = jbuf_get(call.jitter, &header, &memory);
+        if ((err != 0 && err != EAGAIN) || memory == nullptr) break;
         auto* packet = static_cast<mbuf*>(memory);
-        const std::size_t count = std::min(mbuf_get_left(packet), kNarrowSamples);
+        const std::size_t count = mbuf_get_left(packet);
         const std::uint8_t* bytes = mbuf_buf(packet);
         for (std::size_t i = 0; i < count; ++i) {
-            narrow[i] = header.pt == 8 ? g711_alaw2pcm(bytes[i]) : g711_ulaw2pcm(bytes[i]);
+            call.received.push_back(header.pt == 8 ? g711_alaw2pcm(bytes[i]) : g711_ulaw2pcm(bytes[i]));
         }
         mem_deref(memory);
     }
+    std::int16_t narrow[kNarrowSamples] = {};
+    const std::size_t have = std::min(call.received.size(), kNarrowSamples);
+    std::copy_n(call.received.begin(), have, narrow);
+    call.received.erase(call.received.begin(), call.received.begin() + static_cast<std::ptrdiff_t>(have));
     if (!call.answered || call.held) return;
     std::vector<std::int16_t> wide;
     wide.reserve(kWideSamples + 8);

@@ -109,12 +109,12 @@ protected:
                               (v / "greeting.wav") + "' -r 8000 -c 1 -b 16 '" + (v / "greeting-8k.wav") + "'"));
         callee_ = std::make_unique<test::Baresip>(
             BasePort(),
-            std::vector<test::BaresipAccount>{{"+15550200001", "auto", v / "person.wav", ""},
-                                              {"+15550200002", "auto", v / "machine.wav", ""},
-                                              {"+15550200003", "busy", "", ""},
-                                              {"+15550200004", "manual", "", ""},
-                                              {"+15550200005", "auto", "", "L16/8000/1"},
-                                              {"+15550200006", "auto", v / "short.wav", ""}},
+            std::vector<test::BaresipAccount>{{"+15550200001", "auto", v / "person.wav", "", ""},
+                                              {"+15550200002", "auto", v / "machine.wav", "", ""},
+                                              {"+15550200003", "busy", "", "", ""},
+                                              {"+15550200004", "manual", "", "", ""},
+                                              {"+15550200005", "auto", "", "L16/8000/1", ""},
+                                              {"+15550200006", "auto", v / "short.wav", "", ""}},
             v / "short.wav");
         ASSERT_TRUE(callee_->ready()) << callee_->Output();
     }

@@ -31,6 +31,7 @@ struct BaresipAccount {
     std::string answer;  // "auto", "manual" (rings until the caller gives up) or "busy"
     std::string voice;   // a WAV it plays once answered (then it hangs up); empty: the default voice
     std::string codecs;  // only these codecs ("L16"), when set
+    std::string params;  // more account parameters (";ptime=30")
 };
 
 class Baresip {
@@ -56,6 +57,7 @@ public:
                      (a.answer == "auto" ? "auto" : "manual");
             if (!a.voice.empty()) lines += ";audio_source=aufile," + a.voice;
             if (!a.codecs.empty()) lines += ";audio_codecs=" + a.codecs;
+            lines += a.params;
             lines += "\n";
             if (a.answer == "busy") busy_.insert(a.user);
         }
