@@ -83,6 +83,7 @@ void SipGateway::OnSipEvent(const SipEvent& event) {
     }
     if (says.refuseNumber) {
         call.status = QStringLiteral("FAILED");  // quietly: the dialer never knew it
+        call.audio.reset();
         SendTo(call.peer, QStringLiteral("ERROR 92 ") + skypeclient::RejectText(92));
         return;
     }
@@ -144,6 +145,7 @@ void SipGateway::OnDtmf(Call& call, char key) {
 }
 
 void SipGateway::OnStreamConnected(Call& call, bool isOutput, QTcpSocket*) {
+    if (!Gateway(call).audio) return;
     // The streams start when their connections do, as the client's did.
     (isOutput ? Gateway(call).audio->voice : Gateway(call).audio->sent).Clear();
 }
@@ -152,6 +154,7 @@ void SipGateway::OnStreamConnected(Call& call, bool isOutput, QTcpSocket*) {
 // out as the stack's 20 ms clock delivers them: paced by the RTP clock.
 void SipGateway::PumpAudio(Call& call) {
     GatewayCall& gateway = Gateway(call);
+    if (!gateway.audio) return;
     const auto drain = [&](SampleRing& ring, Stream& stream, const char* name) {
         std::int16_t frame[kFrameBytes / 2];
         while (ring.Size() >= kFrameBytes / 2) {
@@ -165,6 +168,7 @@ void SipGateway::PumpAudio(Call& call) {
 
 void SipGateway::OnHeard(Call& call, const QByteArray& bytes) {
     GatewayCall& gateway = Gateway(call);
+    if (!gateway.audio) return;
     QByteArray whole = gateway.oddByte + bytes;
     gateway.oddByte = whole.size() % 2 != 0 ? whole.right(1) : QByteArray();
     whole.chop(whole.size() % 2);

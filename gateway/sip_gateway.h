@@ -41,6 +41,8 @@ private:
     void OnHeard(Call& call, const QByteArray& bytes) override;
     void OnInputClosed(Call&) override {}
     void OnStreamConnected(Call& call, bool isOutput, QTcpSocket* socket) override;
+    // An ended call keeps its record for GET CALL, not its audio buffers.
+    void OnAudioClosed(Call& call) override { Gateway(call).audio.reset(); }
     std::unique_ptr<Call> NewCall() override { return std::make_unique<GatewayCall>(); }
 
     void OnSipEvent(const SipEvent& event);

@@ -98,6 +98,7 @@ void ClientSide::CloseAudio(Call& call) {
         stream->socket = nullptr;
     }
     CloseInput(call);
+    OnAudioClosed(call);
 }
 
 }  // namespace skypeclient

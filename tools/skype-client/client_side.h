@@ -111,6 +111,8 @@ protected:
     virtual void OnHeard(Call& call, const QByteArray& bytes) = 0;
     virtual void OnInputClosed(Call& call) = 0;
     virtual void OnStreamConnected(Call& call, bool isOutput, QTcpSocket* socket);
+    // The call has ended and its audio connections are closed.
+    virtual void OnAudioClosed(Call&) {}
     // An answered call has started: INPROGRESS and its duration.
     virtual void OnAnswered(Call&) {}
     virtual std::unique_ptr<Call> NewCall() { return std::make_unique<Call>(); }
