@@ -44,7 +44,7 @@ for t in "${targets[@]}"; do
   max_len=4096
   case "$name" in wav|mp3|csv_import|campaign) max_len=16384;; esac
   status=0
-  "./build-fuzz/fuzz/${name}_fuzzer" -max_total_time="$seconds" -runs=10000000 -max_len="$max_len" -timeout=10 \
+  "./build-fuzz/fuzz/${name}_fuzzer" -max_total_time="$seconds" -runs=10000000 -max_len="$max_len" -timeout=30 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix=build-fuzz/findings/ \
     "build-fuzz/corpus-$name" "fuzz/corpus/$seeds" >"$log" 2>&1 || status=$?
   runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
