@@ -130,17 +130,19 @@ growth="n/a"
 # A sanitizer build keeps freed memory in quarantine: its resident size says
 # nothing about leaks, so it is printed but not judged.
 sanitized=0
-ldd "$dialer" 2>/dev/null | grep -q 'libasan\|libtsan' && sanitized=1
+# (Read whole: with pipefail, "ldd | grep -q" fails whenever grep stops reading
+# before ldd has finished writing.)
+case "$(ldd "$dialer" 2>/dev/null)" in *libasan*|*libtsan*) sanitized=1 ;; esac
 if [ -n "$rss50" ] && [ "$rss50" -gt 0 ] && [ "$sanitized" = 0 ]; then
   awk -v a="$rss50" -v b="$rss_end" 'BEGIN { exit !(b <= a * 1.10) }' ||
     { echo "soak.sh: resident memory grew from $rss50 kB to $rss_end kB"; failures=$((failures + 1)); }
 fi
 if [ -n "$rss50" ] && [ "$rss50" -gt 0 ]; then
-  growth=$(awk -v a="$rss50" -v b="$rss_end" 'BEGIN { printf "%+.1f", (b - a) * 100 / a }')
+  growth=$(awk -v a="$rss50" -v b="$rss_end" 'BEGIN { printf "%+.1f %%", (b - a) * 100 / a }')
   [ "$sanitized" = 0 ] || growth="$growth, a sanitizer build: not judged"
 fi
 echo "soak: $contacts contacts, $(calls) calls in $((SECONDS - began)) s, every contact one status: $([ "$with" = "$contacts" ] && [ "$twice" = 0 ] && echo yes || echo NO)," \
-     "$recordings recordings ($broken broken), resident ${rss50:-?} kB after 50 calls, ${rss_end} kB at the end ($growth %)," \
+     "$recordings recordings ($broken broken), resident ${rss50:-?} kB after 50 calls, ${rss_end} kB at the end ($growth)," \
      "stand-in killed: $killed_sim, do-not-call changed: $changed_dnc"
 xmllint --xpath '/dialer/contacts/*/cstatus/text()' "$campaign" | sed 's/^ *//' | sort | uniq -c | sort -rn
 [ "$failures" = 0 ]
