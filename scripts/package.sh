@@ -26,7 +26,7 @@ appstreamcli validate --no-net packaging/com.zorvan.Dialer.metainfo.xml
 
 cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DZORVAN_BUILD_TESTS=OFF \
   -DZORVAN_BUILD_BENCH=OFF -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
-cmake --build build-package --target zorvan-dialer
+cmake --build build-package --target zorvan-dialer zorvan-sip-gateway
 (cd build-package && cpack -G DEB >/dev/null)
 deb=$(ls -t build-package/zorvan-dialer_*.deb | head -1)
 echo "package: $deb ($(du -h "$deb" | cut -f1))"
