@@ -1,76 +1,179 @@
 #!/usr/bin/env bash
-# Makes a corpus for measuring answering machine detection: people who answer
-# with a word or two and wait, and answering machines with greetings of 3 to
-# 15 seconds followed by a beep and silence; several voices and speeds, with
-# and without background noise. Files are named human-* and machine-* so that
-# amd-eval scores them.
+# Makes a corpus for measuring answering machine detection, in ten
+# categories, every file sent through a telephone channel (300-3400 Hz,
+# G.711 mu-law at 8 kHz):
 #
-#   scripts/make-amd-corpus.sh OUTPUT_FOLDER
+#   people    oneword   "Hello?", "Yes?" ... then waiting on the line
+#             twowords  "Hello?" ... a pause of 0.8-1.6 s ... "Hello?"
+#             triple    "Hello? Hello? Hello?" in one breath
+#             business  a long greeting: "Good morning, Riverside Garage ..."
+#             silent    picks up, says nothing for 1-2 s, then "Hello?"
+#   machines  long      a greeting of 6 s and more
+#             short     "Kim here. Leave it after the beep."
+#             pause     a greeting with a pause of 0.8-1.6 s in it
+#             late      the greeting starts 1.5-3 s after the answer
+#             carrier   the network's announcements, some after the
+#                       three-tone information signal
+#
+# Machines end with a beep (400-1800 Hz, 0.2-1.5 s) or without one. Six
+# voices, three speeds, three loudness levels, clean or with line noise, all
+# chosen by a seeded sequence so that every run makes the same files.
+#
+# Files are named KIND-CATEGORY-NUMBER[-beep].wav, so that amd-eval scores
+# them; labels.tsv beside them gives, for each, where the speech ends and
+# where the beep starts and ends (in seconds after the answer).
+#
+#   scripts/make-amd-corpus.sh [--per-category N] OUTPUT_FOLDER
 set -euo pipefail
-out=${1:?usage: make-amd-corpus.sh OUTPUT_FOLDER}
+per=40
+if [[ ${1:-} == --per-category ]]; then
+  per=${2:?usage: make-amd-corpus.sh [--per-category N] OUTPUT_FOLDER}
+  shift 2
+fi
+out=${1:?usage: make-amd-corpus.sh [--per-category N] OUTPUT_FOLDER}
 mkdir -p "$out"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+seed=2026
 
-voices=(en-us en-gb+f3 en-us+m7 en-gb-scotland+f2)
-speeds=(150 185)
+voices=(en-us en-gb+f3 en-us+m7 en-gb-scotland+f2 en-029+f4 en-us-nyc+m3)
+speeds=(135 165 195)
+loudness=(0.35 0.6 1.0)
 
-people=(
-  "Hello?"
-  "Yes?"
-  "Hello, who's this?"
-  "Hi."
-  "Speaking."
-  "Hello? ... Hello?"
+oneword=("Hello?" "Yes?" "Hi." "Speaking." "Hello." "Yeah, hello?" "Hello, who's this?")
+twowords=("Hello?|Hello?" "Yes?|Hello? Anybody there?" "Hello?|Hello, who is this?" "Hi?|Hello?")
+triple=("Hello? Hello? Hello?" "Hello, hello, hello?" "Yes? Hello? Hello?")
+business=(
+  "Good morning, Riverside Garage, Paul here, what can I do for you?"
+  "Thank you for calling Baker and Sons, this is Maria speaking, how can I help you?"
+  "Hello, Westfield Dental, Janet speaking."
+  "Good afternoon, Northside Pharmacy, how may I help?"
+  "Hi, this is Tom from accounts, what can I do for you today?"
 )
-machines=(
-  "Hi, you've reached Sam. Leave a message."
+silentword=("Hello?" "Yes, hello?" "Hello, who is it?" "Hi.")
+long=(
   "Hello, this is Chris. I can't take your call right now, please leave your name and number after the tone."
-  "You have reached the office of Doctor Lane. Our office hours are nine to five, Monday to Friday. Please leave a message after the beep and we will call you back."
-  "The person you are calling is not available. Please record your message after the tone. When you have finished recording, you may hang up."
+  "You have reached the office of Doctor Lane. Our office hours are nine to five, Monday to Friday. Please leave a message and we will call you back."
   "Hey, it's Jordan. I'm probably out on a run or in a meeting. Leave me a message and I'll get back to you as soon as I can. Thanks, and have a great day!"
-  "Thank you for calling Northwind Supplies. All of our staff are currently busy. Please leave your name, your phone number, and a short message, and a member of our team will return your call within one business day. Goodbye."
+  "Thank you for calling Northwind Supplies. All of our staff are currently busy. Please leave your name, your phone number, and a short message, and a member of our team will return your call within one business day."
+)
+short=("Kim here. Leave it after the beep." "Hi, it's Sam. Leave a message." "This is Alex, leave a message." "You've reached Dana. Talk soon." "Robin. Message please.")
+pause=(
+  "Hi, this is Chris.|I can't come to the phone right now, please leave a message after the tone."
+  "Hi, you've reached Jo and Sam.|Sorry we missed you. Leave a message after the beep."
+  "You've reached the Millers.|We're not home right now. Please leave a message."
+  "Hi, this is Lee from Lee's Plumbing.|Sorry I missed you, leave your number and I'll call back."
+)
+late=(
+  "Hello, you've reached Pat. Please leave a message after the beep."
+  "Hi, this is the Garcia family. We can't come to the phone, leave us a message."
+  "You have reached five five five, one two three four. Please leave a message."
+)
+carrier=(
+  "The number you have dialed is not in service. Please check the number and dial again."
+  "The subscriber you have called is not available at the moment. Please try again later."
+  "Welcome to the voice mail service. The person you are calling is unavailable. Please leave a message after the tone."
+  "The person you are calling cannot take your call. Please record your message after the tone."
 )
 
-say() {  # text voice speed file: 16 kHz mono speech
+# A seeded sequence in this shell (subshells would each start their own):
+# next sets r to 0..32767, pick NAME sets it to an element of the array
+# NAME, between A B to a number from A to B.
+next() { seed=$(( (seed * 1103515245 + 12345) % 2147483648 )); r=$(( seed / 65536 % 32768 )); }
+pick() { local -n list=$1; next; it=${list[$((r % ${#list[@]}))]}; }
+between() { next; it=$(awk -v a="$1" -v b="$2" -v r="$r" 'BEGIN { printf "%.2f", a + (b - a) * r / 32767 }'); }
+seconds() { soxi -D "$1"; }
+
+# text voice speed loudness file: 16 kHz speech without its trailing silence.
+say() {
   espeak-ng -v "$2" -s "$3" -w "$work/raw.wav" "$1"
-  sox -q "$work/raw.wav" -r 16000 -c 1 -b 16 "$4"
+  sox -q "$work/raw.wav" -r 16000 -c 1 -b 16 "$5" vol "$4" reverse silence 1 0.02 0.5% reverse
+}
+silence() { sox -q -n -r 16000 -c 1 -b 16 "$2" trim 0 "$1"; }
+tone() { sox -q -n -r 16000 -c 1 -b 16 "$3" synth "$2" sine "$1" vol 0.4 fade 0.01 "$2" 0.01; }
+
+# The three-tone information signal before a network announcement.
+sit() {
+  tone 913.8 0.274 "$work/t1.wav"; tone 1370.6 0.274 "$work/t2.wav"; tone 1776.7 0.38 "$work/t3.wav"
+  sox -q "$work/t1.wav" "$work/t2.wav" "$work/t3.wav" "$1"
 }
 
-noisy() {  # in out: low pink noise under the whole file
-  local length
-  length=$(soxi -D "$1")
-  sox -q -n -r 16000 -c 1 -b 16 "$work/noise.wav" synth "$length" pinknoise vol 0.015
-  sox -q -m "$1" "$work/noise.wav" "$2"
+# in out noisy: the telephone line, with line noise when noisy is 1.
+line() {
+  if [[ $3 == 1 ]]; then
+    between 0.01 0.03
+    sox -q -n -r 16000 -c 1 -b 16 "$work/noise.wav" synth "$(seconds "$1")" pinknoise vol "$it"
+    sox -q -m "$1" "$work/noise.wav" "$work/mixed.wav"
+  else
+    cp "$1" "$work/mixed.wav"
+  fi
+  sox -q "$work/mixed.wav" -r 8000 -e u-law -b 8 "$2" sinc 300-3400
 }
 
-n=0
-for voice in "${voices[@]}"; do
-  for speed in "${speeds[@]}"; do
-    i=0
-    for text in "${people[@]}"; do
-      i=$((i + 1)); n=$((n + 1))
-      say "$text" "$voice" "$speed" "$work/speech.wav"
-      # Picks up after a moment, speaks, then waits on the line.
-      sox -q "$work/speech.wav" "$work/clean.wav" pad 0.4 6
-      name="human-$i-${voice//+/_}-$speed"
-      cp "$work/clean.wav" "$out/$name.wav"
-      noisy "$work/clean.wav" "$out/$name-noise.wav"
-    done
-    i=0
-    for text in "${machines[@]}"; do
-      i=$((i + 1)); n=$((n + 1))
-      say "$text" "$voice" "$speed" "$work/speech.wav"
-      sox -q -n -r 16000 -c 1 -b 16 "$work/beep.wav" synth 0.5 sine 1000 vol 0.5
-      sox -q "$work/speech.wav" "$work/beep.wav" "$work/greeting.wav" pad 0.3 0
-      sox -q "$work/greeting.wav" "$work/clean.wav" pad 0.2 5
-      name="machine-$i-${voice//+/_}-$speed"
-      cp "$work/clean.wav" "$out/$name.wav"
-      noisy "$work/clean.wav" "$out/$name-noise.wav"
-    done
+add() { awk -v a="$1" -v l="$2" 'BEGIN { printf "%.3f", a + l }'; }
+
+printf 'file\tkind\tcategory\tspeech_end\tbeep_start\tbeep_end\n' > "$out/labels.tsv"
+# make KIND CATEGORY: makes one file of the parts listed in the array
+# parts, in order after the answer: "speech:TEXT", "gap:SECONDS",
+# "beep:FREQUENCY:SECONDS" or "sit".
+count=0
+make() {
+  local kind=$1 category=$2 voice speed loud noisy
+  pick voices; voice=$it; pick speeds; speed=$it; pick loudness; loud=$it; next; noisy=$((r % 2))
+  local at=0 speechEnd=0 beepStart=- beepEnd=- files=() i=0 part name length freq
+  for part in "${parts[@]}"; do
+    i=$((i + 1))
+    local piece="$work/piece$i.wav"
+    case $part in
+      speech:*) say "${part#speech:}" "$voice" "$speed" "$loud" "$piece" ;;
+      gap:*) silence "${part#gap:}" "$piece" ;;
+      beep:*) IFS=: read -r _ freq length <<<"$part"; tone "$freq" "$length" "$piece" ;;
+      sit) sit "$piece" ;;
+    esac
+    length=$(seconds "$piece")
+    case $part in
+      speech:*) speechEnd=$(add "$at" "$length") ;;
+      beep:*) beepStart=$at; beepEnd=$(add "$at" "$length") ;;
+    esac
+    at=$(add "$at" "$length")
+    files+=("$piece")
   done
+  silence 6 "$work/tail.wav"
+  sox -q "${files[@]}" "$work/tail.wav" "$work/call.wav"
+  count=$((count + 1))
+  name="$kind-$category-$count"; [[ $beepStart != - ]] && name+=-beep
+  line "$work/call.wav" "$out/$name.wav" "$noisy"
+  printf '%s.wav\t%s\t%s\t%s\t%s\t%s\n' "$name" "$kind" "$category" "$speechEnd" "$beepStart" "$beepEnd" >> "$out/labels.tsv"
+}
+
+gap() { between "$1" "$2"; parts+=("gap:$it"); }
+say_one() { pick "$1"; parts+=("speech:$it"); }
+say_two() {  # a text of two parts "A|B" with a pause of PAUSE_FROM to PAUSE_TO s
+  local first second
+  pick "$1"; IFS='|' read -r first second <<<"$it"
+  parts+=("speech:$first"); gap "$2" "$3"; parts+=("speech:$second")
+}
+# A beep after a machine's greeting, on every other file.
+ending() {
+  local freq length
+  if (( $1 % 2 == 0 )); then
+    gap 0.1 0.6; between 400 1800; freq=$it; between 0.2 1.5; length=$it
+    parts+=("beep:$freq:$length")
+  fi
+}
+
+for ((n = 1; n <= per; n++)); do
+  parts=(); gap 0.2 0.7; say_one oneword; make human oneword
+  parts=(); gap 0.2 0.7; say_two twowords 0.8 1.6; make human twowords
+  parts=(); gap 0.2 0.7; say_one triple; make human triple
+  parts=(); gap 0.2 0.7; say_one business; make human business
+  parts=(); gap 1.0 2.0; say_one silentword; make human silent
+  parts=(); gap 0.2 0.6; say_one long; ending "$n"; make machine long
+  parts=(); gap 0.2 0.6; say_one short; ending "$n"; make machine short
+  parts=(); gap 0.2 0.6; say_two pause 0.8 1.6; ending "$n"; make machine pause
+  parts=(); gap 1.5 3.0; say_one late; ending "$n"; make machine late
+  parts=()
+  if (( n % 3 == 0 )); then parts+=("gap:0.3" sit); gap 0.05 0.4; else gap 0.2 0.6; fi
+  say_one carrier; ending "$n"; make machine carrier
 done
-# Two files at other rates and channel counts, to exercise the conversion.
-sox -q "$out/human-1-en-us-150.wav" -r 8000 "$out/human-1-en-us-150-8k.wav"
-sox -q "$out/machine-2-en-us-150.wav" -r 44100 -c 2 "$out/machine-2-en-us-150-44k-stereo.wav"
-echo "$(ls "$out" | wc -l) files in $out"
+echo "$(($(wc -l < "$out/labels.tsv") - 1)) files in $out"

@@ -283,6 +283,9 @@ void CDialerDlg::Initialize() {
         server.amd().SetThreshold([] {
             return Settings::HasInstance() ? Settings::Instance().get(&SettingsData::threshold) : 2;
         });
+        server.amd().SetMode([] {
+            return Settings::HasInstance() ? Settings::Instance().get(&SettingsData::amdmode) : 0;
+        });
         auto recorder = std::make_unique<audio::CallRecorder>(services_.loop, services_.prompts);
         recorder->SetNotifyWindow(target());
         server.AdoptRecorder(std::move(recorder));

@@ -55,11 +55,12 @@ const std::array<Key, 24> kKeys{{
 
 // Keys added later, after the lists. A file without them reads the defaults,
 // and the empty texts of the hours too.
-const std::array<Key, 4> kLaterKeys{{
+const std::array<Key, 5> kLaterKeys{{
     {"callhours", &SettingsData::callhours},
     {"callfrom", &SettingsData::callfrom, true},
     {"callto", &SettingsData::callto, true},
     {"redialdelay", &SettingsData::redialdelay},
+    {"amdmode", &SettingsData::amdmode},
 }};
 
 const SettingsData kDefaults{};

@@ -42,6 +42,7 @@ struct SettingsData {
     std::string callfrom = "08:00";
     std::string callto = "21:00";
     std::int32_t redialdelay = 0;      // minutes between a contact's attempts in the redial phase
+    std::int32_t amdmode = 0;          // answering machine detection: 0 the silence count, 1 the opening's shape
 
     bool operator==(const SettingsData&) const = default;
 };

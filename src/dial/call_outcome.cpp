@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "audio/amd/amd_window.h"
 #include "data/call_status.h"
 #include "data/greeting_list.h"
 #include "data/status_text.h"
@@ -121,7 +122,8 @@ void CallOutcome::OnConnected() {
     greetingPlayed_ = false;
     if (settings.vad) {
         if (!vadStarted_) {
-            services_.loop.setTimer(target(), kVadDecisionTimer, settings.threshold <= 2 ? 3000 : 5000);
+            services_.loop.setTimer(target(), kVadDecisionTimer,
+                                    audio::DetectionWindowMs(settings.threshold, settings.amdmode));
             detection_ = services_.audio.StartDetection();
             vadStarted_ = true;
             if (row) services_.view.ShowStatus(*row, kVoiceDetecting, Text(kVoiceDetecting));

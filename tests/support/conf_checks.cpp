@@ -62,14 +62,14 @@ void ExpectFirstStartConf(const std::string& xml, const std::string& recfolder, 
     EXPECT_FALSE(element.first_child());
     // The keys added later follow the lists.
     const std::vector<std::pair<std::string, std::string>> later{
-        {"callhours", "false"}, {"callfrom", "08:00"}, {"callto", "21:00"}, {"redialdelay", "0"}};
+        {"callhours", "false"}, {"callfrom", "08:00"}, {"callto", "21:00"}, {"redialdelay", "0"}, {"amdmode", "0"}};
     for (const auto& [name, text] : later) {
         element = element.next_sibling();
         ASSERT_TRUE(element) << "missing " << name;
         EXPECT_EQ(element.name(), name);
         EXPECT_EQ(std::string(element.text().get()), text) << name;
     }
-    EXPECT_FALSE(element.next_sibling()) << "nothing after redialdelay";
+    EXPECT_FALSE(element.next_sibling()) << "nothing after amdmode";
 }
 
 }  // namespace zorvan::test

@@ -161,6 +161,7 @@ TEST(Settings, EverySettingSurvivesASaveAndALoad) {
     v.callfrom = "09:30";
     v.callto = "20:00";
     v.redialdelay = 15;
+    v.amdmode = 1;
     f.settings.assign(v);
     f.greetings.Append({"Welcome", "/home/u/welcome.wav"});
     ASSERT_TRUE(f.Save());
@@ -186,6 +187,7 @@ TEST(Settings, AnOlderFileReadsTheDefaultsOfTheLaterKeysAndGetsThemAfterItsLists
     EXPECT_EQ(v.callfrom, "08:00");
     EXPECT_EQ(v.callto, "21:00");
     EXPECT_EQ(v.redialdelay, 0);
+    EXPECT_EQ(v.amdmode, 0) << "the silence count until the user picks the other mode";
     ASSERT_TRUE(f.Save());
     const std::string saved = test::ReadFile(f.path);
     const auto at = [&](const char* text) { return saved.find(text); };
@@ -194,6 +196,7 @@ TEST(Settings, AnOlderFileReadsTheDefaultsOfTheLaterKeysAndGetsThemAfterItsLists
     EXPECT_LT(at("<callhours>"), at("<callfrom>08:00</callfrom>"));
     EXPECT_LT(at("<callfrom>"), at("<callto>21:00</callto>"));
     EXPECT_LT(at("<callto>"), at("<redialdelay>0</redialdelay>"));
+    EXPECT_LT(at("<redialdelay>"), at("<amdmode>0</amdmode>"));
     // Empty hours read as the defaults too.
     Fixture emptied;
     const std::string blank = Conf("<callhours>true</callhours><callfrom></callfrom><callto/><redialdelay>x</redialdelay>");

@@ -1,7 +1,10 @@
 #include "common/wav.h"
 
+#include "audio/greeting/wav_file.h"
+
 #include <samplerate.h>
 
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -9,9 +12,6 @@
 namespace zorvan::tools {
 
 namespace {
-
-std::uint32_t Le32(const unsigned char* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t{p[3]} << 24); }
-std::uint16_t Le16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
 void Put32(std::string& out, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
@@ -24,61 +24,29 @@ void Put16(std::string& out, std::uint16_t v) {
 }  // namespace
 
 bool LoadWavAs16kMono(const std::string& path, std::vector<std::int16_t>& samples, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + path;
+    // The greetings' reader: PCM of any width, float, A-law and mu-law.
+    audio::WavFile wav;
+    if (!wav.Open(path)) {
+        error = path + ": " + wav.error();
         return false;
     }
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
-    if (bytes.size() < 12 || std::memcmp(b, "RIFF", 4) != 0 || std::memcmp(b + 8, "WAVE", 4) != 0) {
-        error = path + " is not a WAV file";
-        return false;
-    }
-    int channels = 0, rate = 0, bits = 0, format = 0;
-    const unsigned char* data = nullptr;
-    std::size_t dataSize = 0;
-    for (std::size_t at = 12; at + 8 <= bytes.size();) {
-        const std::uint32_t size = Le32(b + at + 4);
-        const std::size_t body = at + 8;
-        if (std::memcmp(b + at, "fmt ", 4) == 0 && size >= 16 && body + 16 <= bytes.size()) {
-            format = Le16(b + body);
-            channels = Le16(b + body + 2);
-            rate = static_cast<int>(Le32(b + body + 4));
-            bits = Le16(b + body + 14);
-        } else if (std::memcmp(b + at, "data", 4) == 0) {
-            data = b + body;
-            dataSize = std::min<std::size_t>(size, bytes.size() - body);
+    const int channels = wav.format().channels;
+    const int rate = static_cast<int>(wav.format().sampleRate);
+    std::vector<float> mono;
+    std::vector<std::int16_t> block(4096 * static_cast<std::size_t>(channels));
+    for (std::size_t got; (got = wav.ReadFrames(block.data(), 4096)) > 0;) {
+        for (std::size_t f = 0; f < got; ++f) {
+            int sum = 0;
+            for (int c = 0; c < channels; ++c) sum += block[f * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)];
+            mono.push_back(static_cast<float>(sum) / static_cast<float>(channels) / 32768.0F);
         }
-        at = body + size + (size & 1);
     }
-    if ((format != 1 && format != 0xFFFE) || channels < 1 || rate < 1000 || data == nullptr ||
-        (bits != 8 && bits != 16 && bits != 24 && bits != 32)) {
-        error = path + ": only PCM WAV files are supported";
-        return false;
-    }
-    const std::size_t frameBytes = static_cast<std::size_t>(channels) * static_cast<std::size_t>(bits / 8);
-    const std::size_t frames = dataSize / frameBytes;
-    std::vector<float> mono(frames);
-    for (std::size_t f = 0; f < frames; ++f) {
-        double sum = 0;
-        for (int c = 0; c < channels; ++c) {
-            const unsigned char* s = data + f * frameBytes + static_cast<std::size_t>(c) * static_cast<std::size_t>(bits / 8);
-            double v = 0;
-            switch (bits) {
-                case 8: v = (s[0] - 128) / 128.0; break;
-                case 16: v = static_cast<std::int16_t>(Le16(s)) / 32768.0; break;
-                case 24: v = static_cast<std::int32_t>((s[0] << 8) | (s[1] << 16) | (std::uint32_t{s[2]} << 24)) / 2147483648.0; break;
-                default: v = static_cast<std::int32_t>(Le32(s)) / 2147483648.0; break;
-            }
-            sum += v;
-        }
-        mono[f] = static_cast<float>(sum / channels);
-    }
+    const std::size_t frames = mono.size();
     samples.clear();
-    if (rate == 16000 && bits == 16 && channels == 1) {
+    if (rate == 16000 && channels == 1) {
         // Already the stream's format: taken sample for sample.
-        for (std::size_t f = 0; f < frames; ++f) samples.push_back(static_cast<std::int16_t>(Le16(data + f * 2)));
+        samples.reserve(frames);
+        for (const float v : mono) samples.push_back(static_cast<std::int16_t>(std::lround(v * 32768.0F)));
         return true;
     }
     std::vector<float> converted(static_cast<std::size_t>(static_cast<double>(frames) * 16000.0 / rate) + 64);

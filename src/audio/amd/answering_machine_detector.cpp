@@ -54,11 +54,25 @@ void AnsweringMachineDetector::Post(std::uint32_t id, std::uintptr_t wParam) {
     loop_->post(notify_, Event{id, wParam, static_cast<std::intptr_t>(generation_)});
 }
 
+void AnsweringMachineDetector::ResetShape() {
+    classifier_.Reset();
+    tone_.Reset();
+    listening_ = false;
+    sinceBeep_ = -1;
+}
+
+int AnsweringMachineDetector::mode() const {
+    std::lock_guard lock(mutex_);
+    return activeMode_;
+}
+
 std::uint32_t AnsweringMachineDetector::StartDetection() {
     std::lock_guard lock(mutex_);
     // A window opens on fresh counts, whatever the last one left behind.
     voiced_ = silent_ = grace_ = closing_ = 0;
     vad_.Reset();
+    ResetShape();
+    activeMode_ = AmdMode(mode_ ? mode_() : kAmdModeSilence);
     ++generation_;
     state_ = AmdDetecting;
     return generation_;
@@ -68,6 +82,7 @@ void AnsweringMachineDetector::Cancel() {
     std::lock_guard lock(mutex_);
     voiced_ = silent_ = grace_ = closing_ = 0;
     vad_.Reset();
+    ResetShape();
     ++generation_;  // whatever is still on its way belongs to no window now
     state_ = AmdIdle;
 }
@@ -81,10 +96,37 @@ void AnsweringMachineDetector::AwaitGreetingEnd() {
     std::lock_guard lock(mutex_);
     closing_ = 0;
     state_ = AmdAwaitGreetingEnd;
+    const bool heardBeep = listening_ && sinceBeep_ >= 0 && sinceBeep_ <= kRecentBeepChunks;
+    listening_ = false;
+    if (heardBeep && loop_ != nullptr && notify_ != kNoTarget) {
+        // The beep ended while the verdict was on its way: record now.
+        state_ = AmdIdle;
+        Post(um::UM_GREETING_CUE, 0);
+        ResetShape();
+    }
+}
+
+void AnsweringMachineDetector::Verdict(AmdClassifier::Verdict verdict) {
+    state_ = AmdIdle;
+    const bool machine = verdict == AmdClassifier::Verdict::Machine;
+    Post(um::UM_AMD_RESULT, machine ? 0 : 1);
+    // Keep following a machine: its beep may end before the wait begins.
+    listening_ = machine;
 }
 
 void AnsweringMachineDetector::DetectionTimeout() {
     std::lock_guard lock(mutex_);
+    if (activeMode_ == kAmdModeShape) {
+        // The classifier decides at the close; the line is still followed
+        // after a machine verdict, so nothing of the detectors is reset.
+        if (state_ == AmdDetecting && loop_ != nullptr && notify_ != kNoTarget) Verdict(classifier_.Timeout());
+        if (state_ == AmdDetecting) state_ = AmdIdle;
+        if (!listening_ && state_ == AmdIdle) {
+            vad_.Reset();
+            ResetShape();
+        }
+        return;
+    }
     if (loop_ != nullptr && notify_ != kNoTarget) {
         if (silent_ < SilenceLimit(Threshold())) {
             Post(um::UM_AMD_RESULT, 0);  // kept talking: a machine
@@ -97,16 +139,39 @@ void AnsweringMachineDetector::DetectionTimeout() {
     vad_.Reset();
 }
 
+void AnsweringMachineDetector::StepShape(int d, ToneDetector::Event tone, bool canNotify) {
+    if (tone == ToneDetector::Event::BeepEnded) {
+        sinceBeep_ = 0;
+    } else if (sinceBeep_ >= 0 && ++sinceBeep_ > kRecentBeepChunks) {
+        sinceBeep_ = -1;
+    }
+    if (state_ == AmdDetecting) {
+        const auto verdict = classifier_.Feed(d == 1, tone == ToneDetector::Event::ToneHeard);
+        if (verdict != AmdClassifier::Verdict::None && canNotify) Verdict(verdict);
+    } else if (state_ == AmdAwaitGreetingEnd && tone == ToneDetector::Event::BeepEnded && canNotify) {
+        // The machine has beeped: it records from now on.
+        state_ = AmdIdle;
+        closing_ = 0;
+        Post(um::UM_GREETING_CUE, 0);
+        vad_.Reset();
+        ResetShape();
+    }
+}
+
 void AnsweringMachineDetector::Step(const std::uint8_t* chunk) {
-    if (state_ == AmdIdle) return;  // the common case, without the lock
+    if (state_ == AmdIdle && !listening_) return;  // the common case, without the lock
     std::lock_guard lock(mutex_);
-    if (state_ == AmdIdle) return;
+    if (state_ == AmdIdle && !listening_) return;
     std::int16_t samples[kChunkSamples];
     std::memcpy(samples, chunk, sizeof samples);
     const int d = decider_ ? decider_(samples) : vad_.Decide(samples);
     const bool canNotify = loop_ != nullptr && notify_ != kNoTarget;
+    if (activeMode_ == kAmdModeShape) {
+        StepShape(d, tone_.Step(samples), canNotify);
+        if (state_ == AmdIdle) return;
+    }
     const int threshold = Threshold();
-    if (state_ == AmdDetecting) {
+    if (state_ == AmdDetecting && activeMode_ == kAmdModeSilence) {
         if (d == 1) {
             ++voiced_;
         } else if (voiced_ == 0 && grace_ < kGraceChunks) {
@@ -129,6 +194,7 @@ void AnsweringMachineDetector::Step(const std::uint8_t* chunk) {
                 closing_ = 0;
                 Post(um::UM_GREETING_CUE, 0);
                 vad_.Reset();
+                ResetShape();
             }
         }
     }

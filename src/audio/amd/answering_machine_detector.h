@@ -5,6 +5,9 @@
 #include <functional>
 #include <mutex>
 
+#include "audio/amd/amd_classifier.h"
+#include "audio/amd/amd_window.h"
+#include "audio/amd/tone_detector.h"
 #include "audio/vad/vad.h"
 #include "platform/event.h"
 
@@ -45,12 +48,17 @@ private:
     float previousSample_ = 0;
 };
 
-// Tells a person from an answering machine over the remote party's voice:
-// within the decision window a line that is silent long enough in total is
-// a person, one that keeps talking a machine; for a machine, threshold
-// seconds of unbroken silence mark the end of its greeting. The step runs on
-// the output stream thread, the operations on the main thread; one lock
-// keeps them apart.
+// Tells a person from an answering machine over the remote party's voice,
+// in one of two modes chosen when a detection starts:
+// - the silence count: within the decision window a line that is silent
+//   long enough in total is a person, one that keeps talking a machine;
+// - the opening's shape (AmdClassifier): what was said, how long, the
+//   silence after it and any tone; the detector keeps listening after a
+//   machine verdict so that a beep is not missed before the wait begins.
+// For a machine, threshold seconds of unbroken silence mark the end of its
+// greeting; in the second mode the end of a beep does so at once. The step
+// runs on the output stream thread, the operations on the main thread; one
+// lock keeps them apart.
 class AnsweringMachineDetector {
 public:
     static constexpr int kGraceChunks = 80;
@@ -60,6 +68,8 @@ public:
     void SetNotify(EventLoop* loop, TargetId target);
     // The sensitivity setting (1..3), read at every use.
     void SetThreshold(std::function<int()> threshold) { threshold_ = std::move(threshold); }
+    // The detection mode setting (0 or 1), read when a detection starts.
+    void SetMode(std::function<int()> mode) { mode_ = std::move(mode); }
     // A decision source in place of the detector (tests).
     void SetDecider(std::function<int(const std::int16_t*)> decide) { decider_ = std::move(decide); }
 
@@ -76,12 +86,18 @@ public:
     // One 320-byte chunk of the remote party's voice.
     void Step(const std::uint8_t* chunk);
 
-    // The decision window for a threshold, and the silence limits.
-    static int WindowMs(int threshold) { return threshold > 2 ? 5000 : 3000; }
+    // A beep that ended this many chunks before the wait begins still cues
+    // the message at once.
+    static constexpr int kRecentBeepChunks = 30;
+
+    // The decision window for a threshold (in the silence count), and the
+    // silence limits.
+    static int WindowMs(int threshold) { return DetectionWindowMs(threshold, kAmdModeSilence); }
     static int SilenceLimit(int threshold) { return threshold > 2 ? 200 : 100; }
     static int ClosingSilence(int threshold) { return threshold * 100; }
 
     AmdState state() const { return state_; }
+    int mode() const;
     int voicedChunks() const;
     int silentChunks() const;
     int graceChunks() const;
@@ -91,6 +107,9 @@ public:
 private:
     int Threshold() const { return threshold_ ? threshold_() : 2; }
     void Post(std::uint32_t id, std::uintptr_t wParam);
+    void StepShape(int decision, ToneDetector::Event tone, bool canNotify);
+    void Verdict(AmdClassifier::Verdict verdict);
+    void ResetShape();
 
     mutable std::mutex mutex_;
     std::atomic<AmdState> state_{AmdIdle};
@@ -104,6 +123,13 @@ private:
     TargetId notify_ = kNoTarget;
     std::function<int()> threshold_;
     std::function<int(const std::int16_t*)> decider_;
+    std::function<int()> mode_;
+    int activeMode_ = kAmdModeSilence;
+    AmdClassifier classifier_;
+    ToneDetector tone_;
+    // After a machine verdict in the second mode, until the wait begins.
+    std::atomic<bool> listening_{false};
+    int sinceBeep_ = -1;  // chunks since a beep ended, -1 when none is recent
 };
 
 }  // namespace zorvan::audio

@@ -1,0 +1,45 @@
+#include "audio/amd/amd_classifier.h"
+
+#include <algorithm>
+
+namespace zorvan::audio {
+
+int AmdClassifier::SilenceNeeded() const {
+    const int heard = span();
+    if (heard <= kShortAnswer) return kQuickSilence;
+    if (heard <= kSentence) return words_ >= 2 && longestWord_ <= kShortWord ? kQuickSilence : kPauseSilence;
+    return kGreetingSilence;
+}
+
+AmdClassifier::Verdict AmdClassifier::Feed(bool speech, bool toneHeard) {
+    const int t = chunks_++;
+    if (toneHeard) return Verdict::Machine;
+    if (speech) {
+        if (onset_ < 0) {
+            onset_ = wordStart_ = t;
+            words_ = 1;
+        } else if (t - lastSpeech_ - 1 >= kSplitChunks) {
+            wordStart_ = t;
+            ++words_;
+        }
+        lastSpeech_ = t;
+        longestWord_ = std::max(longestWord_, t - wordStart_ + 1);
+        return span() >= kTalkingOn ? Verdict::Machine : Verdict::None;
+    }
+    if (onset_ < 0) return Verdict::None;
+    if (words_ == 1 && onset_ < kWarmUpStart && lastSpeech_ < kWarmUpEnd && silence() >= kSplitChunks) {
+        // The detector learning the line, not a word: forget it.
+        onset_ = lastSpeech_ = wordStart_ = -1;
+        words_ = longestWord_ = 0;
+        return Verdict::None;
+    }
+    return silence() >= SilenceNeeded() ? Verdict::Person : Verdict::None;
+}
+
+AmdClassifier::Verdict AmdClassifier::Timeout() const {
+    if (onset_ < 0) return Verdict::Person;  // picked up and said nothing: someone listening
+    if (silence() >= kClosingSilence && span() <= kLongestGreeting) return Verdict::Person;
+    return Verdict::Machine;
+}
+
+}  // namespace zorvan::audio

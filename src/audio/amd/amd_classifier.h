@@ -1,0 +1,68 @@
+#pragma once
+
+namespace zorvan::audio {
+
+// The second detection mode's decision: a person from an answering machine
+// from the shape of what the line says in its first seconds, fed one 10 ms
+// chunk at a time with the voice activity decision and whether a tone was
+// heard. All times are in chunks.
+//
+// - A tone (a beep, or the network's information signal) is a recording.
+// - A person answers and waits: once speech has been heard, enough silence
+//   after it is a person. How much depends on what was said: after a short
+//   answer (up to 1.2 s from the first word to the last) or a string of short
+//   calls ("Hello? Hello? Hello?") 0.75 s; after a sentence of up to 3 s,
+//   which is how greetings with a pause in them begin, 1.7 s; after a longer
+//   greeting ("Good morning, Riverside Garage, Paul here, ...") 0.9 s.
+// - Talking on for longer than a person's greeting is a machine.
+// - When the window closes (6 s): no speech at all is a person, half a
+//   second of silence after a greeting of up to 5 s is a person, anything
+//   else a machine.
+// - The voice activity detector takes a moment to learn the line: speech it
+//   reports from the very first chunks that ends within 0.8 s is taken as
+//   that learning, not as someone speaking.
+class AmdClassifier {
+public:
+    enum class Verdict { None, Person, Machine };
+
+    static constexpr int kWindowChunks = 600;      // the decision window: 6 s
+    static constexpr int kSplitChunks = 15;        // a gap this long splits speech into words
+    static constexpr int kShortAnswer = 120;       // a short answer, first word to last
+    static constexpr int kShortWord = 90;          // the longest word of a string of calls
+    static constexpr int kSentence = 300;          // a sentence that may go on after a pause
+    static constexpr int kQuickSilence = 75;       // waiting after a short answer
+    static constexpr int kPauseSilence = 170;      // longer than a greeting's pause
+    static constexpr int kGreetingSilence = 90;    // waiting after a long greeting
+    static constexpr int kTalkingOn = 520;         // longer than any person's greeting
+    static constexpr int kClosingSilence = 50;     // silence enough when the window closes
+    static constexpr int kLongestGreeting = 500;   // a person's greeting, at the window's close
+    static constexpr int kWarmUpStart = 5;         // speech from before this chunk ...
+    static constexpr int kWarmUpEnd = 80;          // ... that ends before this one is warm-up
+
+    void Reset() { *this = AmdClassifier(); }
+    // One chunk: whether it is speech, and whether a tone was confirmed in it.
+    Verdict Feed(bool speech, bool toneHeard);
+    // The verdict when the window closes without one.
+    Verdict Timeout() const;
+
+    // What it has heard so far (for tracing and tests).
+    int chunks() const { return chunks_; }
+    bool heardSpeech() const { return onset_ >= 0; }
+    int onset() const { return onset_; }
+    int span() const { return onset_ < 0 ? 0 : lastSpeech_ - onset_ + 1; }
+    int words() const { return words_; }
+    int longestWord() const { return longestWord_; }
+    int silence() const { return onset_ < 0 ? chunks_ : chunks_ - lastSpeech_ - 1; }
+    // The silence that makes a person after what has been said.
+    int SilenceNeeded() const;
+
+private:
+    int chunks_ = 0;
+    int onset_ = -1;        // first chunk of speech
+    int lastSpeech_ = -1;
+    int wordStart_ = -1;
+    int words_ = 0;
+    int longestWord_ = 0;
+};
+
+}  // namespace zorvan::audio
