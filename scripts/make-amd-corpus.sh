@@ -45,10 +45,10 @@ twowords=("Hello?|Hello?" "Yes?|Hello? Anybody there?" "Hello?|Hello, who is thi
 triple=("Hello? Hello? Hello?" "Hello, hello, hello?" "Yes? Hello? Hello?")
 business=(
   "Good morning, Riverside Garage, Paul here, what can I do for you?"
-  "Thank you for calling Baker and Sons, this is Maria speaking, how can I help you?"
+  "Baker and Sons, Maria speaking, how can I help you?"
   "Hello, Westfield Dental, Janet speaking."
   "Good afternoon, Northside Pharmacy, how may I help?"
-  "Hi, this is Tom from accounts, what can I do for you today?"
+  "Hi, Tom from accounts here, what can I do for you?"
 )
 silentword=("Hello?" "Yes, hello?" "Hello, who is it?" "Hi.")
 long=(

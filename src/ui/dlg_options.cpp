@@ -264,6 +264,7 @@ void StoreOptions(const SettingsData& v, Settings& s) {
     s.set(&SettingsData::msgtohuman, v.msgtohuman);
     s.set(&SettingsData::msgtohumanfile, v.msgtohumanfile);
     s.set(&SettingsData::autohnafmsg, v.autohnafmsg);
+    s.set(&SettingsData::amdmode, v.amdmode);
     s.set(&SettingsData::notes, v.notes);
     s.set(&SettingsData::autorec, v.autorec);
     s.set(&SettingsData::recfolder, v.recfolder);

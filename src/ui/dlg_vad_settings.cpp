@@ -1,6 +1,7 @@
 #include "ui/dlg_vad_settings.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -10,6 +11,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "audio/amd/amd_window.h"
 #include "dial/options_rules.h"
 #include "platform/prompts.h"
 #include "ui/clickable_label.h"
@@ -109,6 +111,18 @@ CDlgVADsettings::CDlgVADsettings(Services services, const SettingsData& v, QWidg
                              this);
     notes->setWordWrap(true);
     layout->addWidget(notes);
+    auto* modeRow = new QHBoxLayout;
+    auto* modeLabel = new QLabel(QStringLiteral("Detection:"), this);
+    mode_ = new QComboBox(this);
+    mode_->setObjectName(QStringLiteral("amdmode"));
+    mode_->addItem(QStringLiteral("Silence after the answer"));
+    mode_->addItem(QStringLiteral("Shape of the answer and the beep"));
+    mode_->setCurrentIndex(audio::AmdMode(v.amdmode));
+    modeLabel->setBuddy(mode_);
+    modeRow->addWidget(modeLabel);
+    modeRow->addWidget(mode_);
+    modeRow->addStretch(1);
+    layout->addLayout(modeRow);
     auto* thresholdRow = new QHBoxLayout;
     thresholdButton_ = Button(this, "...", "thresholdButton");
     thresholdButton_->setFixedWidth(28);
@@ -156,6 +170,7 @@ void CDlgVADsettings::ApplyRules() {
         w->setEnabled(e.humanFile);
     }
     thresholdButton_->setEnabled(e.threshold);
+    mode_->setEnabled(e.threshold);
 }
 
 void CDlgVADsettings::StoreInto(SettingsData& v) const {
@@ -166,6 +181,7 @@ void CDlgVADsettings::StoreInto(SettingsData& v) const {
     v.msgtohuman = messageToHuman_->isChecked();
     v.msgtohumanfile = humanFile_->text().toStdString();
     v.autohnafmsg = autoHangUp_->isChecked();
+    v.amdmode = mode_->currentIndex();
 }
 
 void CDlgVADsettings::Record(bool machine) {
@@ -207,5 +223,6 @@ void CDlgVADsettings::AdjustThreshold() {
 QCheckBox* CDlgVADsettings::check(const QString& name) const { return findChild<QCheckBox*>(name); }
 QLineEdit* CDlgVADsettings::edit(const QString& name) const { return findChild<QLineEdit*>(name); }
 QPushButton* CDlgVADsettings::button(const QString& name) const { return findChild<QPushButton*>(name); }
+QComboBox* CDlgVADsettings::combo(const QString& name) const { return findChild<QComboBox*>(name); }
 
 }  // namespace zorvan::ui

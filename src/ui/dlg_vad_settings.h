@@ -9,6 +9,7 @@
 #include "data/settings.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -56,6 +57,7 @@ public:
     QCheckBox* check(const QString& objectName) const;
     QLineEdit* edit(const QString& objectName) const;
     QPushButton* button(const QString& objectName) const;
+    QComboBox* combo(const QString& objectName) const;
 
     // "Record" and the threshold button, as a click does them.
     void Record(bool machine);
@@ -78,6 +80,7 @@ private:
     QPushButton* browseHuman_ = nullptr;
     QCheckBox* autoHangUp_ = nullptr;
     QPushButton* thresholdButton_ = nullptr;
+    QComboBox* mode_ = nullptr;
 };
 
 }  // namespace zorvan::ui

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
@@ -147,7 +148,11 @@ TEST(OptionsDialog, EveryPageFollowsItsEnablingRulesAndOkCollectsIt) {
     ui::CDlgVADsettings& vad = *o.dialog->vadPage();
     EXPECT_FALSE(vad.check(QStringLiteral("leavemsgtotam"))->isEnabled()) << "detection off: all off";
     EXPECT_FALSE(vad.button(QStringLiteral("thresholdButton"))->isEnabled());
+    EXPECT_FALSE(vad.combo(QStringLiteral("amdmode"))->isEnabled());
+    EXPECT_EQ(vad.combo(QStringLiteral("amdmode"))->currentIndex(), 0);
     vad.check(QStringLiteral("vad"))->click();
+    EXPECT_TRUE(vad.combo(QStringLiteral("amdmode"))->isEnabled());
+    vad.combo(QStringLiteral("amdmode"))->setCurrentIndex(1);
     EXPECT_TRUE(vad.check(QStringLiteral("leavemsgtotam"))->isEnabled());
     EXPECT_FALSE(vad.button(QStringLiteral("recordMachine"))->isEnabled()) << "follows its check box";
     vad.check(QStringLiteral("hangupamline"))->click();
@@ -171,13 +176,20 @@ TEST(OptionsDialog, EveryPageFollowsItsEnablingRulesAndOkCollectsIt) {
     EXPECT_TRUE(r.hangupamline);
     EXPECT_FALSE(r.leavemsgtotam);
     EXPECT_TRUE(r.msgtohuman);
+    EXPECT_EQ(r.amdmode, 1);
+    Settings stored;
+    ui::StoreOptions(r, stored);
+    EXPECT_EQ(stored.values().amdmode, 1) << "stored with the page's other settings";
 
-    // A file edited by hand with both machine options on opens with one.
+    // A file edited by hand with both machine options on opens with one;
+    // a mode it does not know opens as the silence count.
     Options both;
+    both.values.amdmode = 7;
     both.values.vad = both.values.leavemsgtotam = both.values.hangupamline = true;
     both.Open();
     EXPECT_FALSE(both.dialog->vadPage()->check(QStringLiteral("hangupamline"))->isChecked());
     EXPECT_TRUE(both.dialog->vadPage()->button(QStringLiteral("browseMachine"))->isEnabled());
+    EXPECT_EQ(both.dialog->vadPage()->combo(QStringLiteral("amdmode"))->currentIndex(), 0);
 }
 
 TEST(OptionsDialog, PresetListsTakeNewCodesAndActOnTheSelectedRow) {

@@ -4,10 +4,16 @@
 
 namespace zorvan::audio {
 
+bool LineLevel::Loud(float meanSquare) {
+    const float level = std::max(meanSquare, kLowestFloor);
+    floor_ = floor_ < 0 ? level : std::min(level, floor_ * kRisePerChunk);
+    return level > floor_ * kSpeechOverFloor;
+}
+
 int AmdClassifier::SilenceNeeded() const {
     const int heard = span();
     if (heard <= kShortAnswer) return kQuickSilence;
-    if (heard <= kSentence) return words_ >= 2 && longestWord_ <= kShortWord ? kQuickSilence : kPauseSilence;
+    if (heard <= kSentence) return words_ >= 3 && longestWord_ <= kShortWord ? kQuickSilence : kPauseSilence;
     return kGreetingSilence;
 }
 
@@ -27,12 +33,6 @@ AmdClassifier::Verdict AmdClassifier::Feed(bool speech, bool toneHeard) {
         return span() >= kTalkingOn ? Verdict::Machine : Verdict::None;
     }
     if (onset_ < 0) return Verdict::None;
-    if (words_ == 1 && onset_ < kWarmUpStart && lastSpeech_ < kWarmUpEnd && silence() >= kSplitChunks) {
-        // The detector learning the line, not a word: forget it.
-        onset_ = lastSpeech_ = wordStart_ = -1;
-        words_ = longestWord_ = 0;
-        return Verdict::None;
-    }
     return silence() >= SilenceNeeded() ? Verdict::Person : Verdict::None;
 }
 

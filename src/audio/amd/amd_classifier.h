@@ -21,23 +21,41 @@ namespace zorvan::audio {
 // - The voice activity detector takes a moment to learn the line: speech it
 //   reports from the very first chunks that ends within 0.8 s is taken as
 //   that learning, not as someone speaking.
+// The line's noise floor, followed by its quietest chunks: it drops to any
+// quieter chunk at once and rises by about 1 dB a second. Speech is what the
+// voice activity detector calls speech and stands 8 dB above the floor;
+// this also keeps out what the detector reports while it learns a noisy
+// line in the first half second.
+class LineLevel {
+public:
+    static constexpr float kRisePerChunk = 1.0023F;  // 1 dB a second
+    static constexpr float kSpeechOverFloor = 6.3F;  // 8 dB
+    static constexpr float kLowestFloor = 100.0F;    // -50 dBFS: no line is quieter
+
+    void Reset() { floor_ = -1; }
+    // Takes one chunk's mean square and says whether it stands above the floor.
+    bool Loud(float meanSquare);
+    float floor() const { return floor_; }
+
+private:
+    float floor_ = -1;
+};
+
 class AmdClassifier {
 public:
     enum class Verdict { None, Person, Machine };
 
     static constexpr int kWindowChunks = 600;      // the decision window: 6 s
     static constexpr int kSplitChunks = 15;        // a gap this long splits speech into words
-    static constexpr int kShortAnswer = 120;       // a short answer, first word to last
-    static constexpr int kShortWord = 90;          // the longest word of a string of calls
+    static constexpr int kShortAnswer = 75;        // a short answer, first word to last
+    static constexpr int kShortWord = 65;          // the longest word of a string of calls
     static constexpr int kSentence = 300;          // a sentence that may go on after a pause
     static constexpr int kQuickSilence = 75;       // waiting after a short answer
     static constexpr int kPauseSilence = 170;      // longer than a greeting's pause
     static constexpr int kGreetingSilence = 90;    // waiting after a long greeting
-    static constexpr int kTalkingOn = 520;         // longer than any person's greeting
+    static constexpr int kTalkingOn = 560;         // longer than any person's greeting
     static constexpr int kClosingSilence = 50;     // silence enough when the window closes
     static constexpr int kLongestGreeting = 500;   // a person's greeting, at the window's close
-    static constexpr int kWarmUpStart = 5;         // speech from before this chunk ...
-    static constexpr int kWarmUpEnd = 80;          // ... that ends before this one is warm-up
 
     void Reset() { *this = AmdClassifier(); }
     // One chunk: whether it is speech, and whether a tone was confirmed in it.

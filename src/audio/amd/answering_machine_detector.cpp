@@ -56,6 +56,7 @@ void AnsweringMachineDetector::Post(std::uint32_t id, std::uintptr_t wParam) {
 
 void AnsweringMachineDetector::ResetShape() {
     classifier_.Reset();
+    level_.Reset();
     tone_.Reset();
     listening_ = false;
     sinceBeep_ = -1;
@@ -139,14 +140,18 @@ void AnsweringMachineDetector::DetectionTimeout() {
     vad_.Reset();
 }
 
-void AnsweringMachineDetector::StepShape(int d, ToneDetector::Event tone, bool canNotify) {
+void AnsweringMachineDetector::StepShape(const std::int16_t* samples, int d, bool canNotify) {
+    const ToneDetector::Event tone = tone_.Step(samples);
+    float sum = 0;
+    for (std::size_t i = 0; i < kChunkSamples; ++i) sum += static_cast<float>(samples[i]) * static_cast<float>(samples[i]);
+    const bool loud = level_.Loud(sum / static_cast<float>(kChunkSamples));
     if (tone == ToneDetector::Event::BeepEnded) {
         sinceBeep_ = 0;
     } else if (sinceBeep_ >= 0 && ++sinceBeep_ > kRecentBeepChunks) {
         sinceBeep_ = -1;
     }
     if (state_ == AmdDetecting) {
-        const auto verdict = classifier_.Feed(d == 1, tone == ToneDetector::Event::ToneHeard);
+        const auto verdict = classifier_.Feed(d == 1 && loud, tone == ToneDetector::Event::ToneHeard);
         if (verdict != AmdClassifier::Verdict::None && canNotify) Verdict(verdict);
     } else if (state_ == AmdAwaitGreetingEnd && tone == ToneDetector::Event::BeepEnded && canNotify) {
         // The machine has beeped: it records from now on.
@@ -167,7 +172,7 @@ void AnsweringMachineDetector::Step(const std::uint8_t* chunk) {
     const int d = decider_ ? decider_(samples) : vad_.Decide(samples);
     const bool canNotify = loop_ != nullptr && notify_ != kNoTarget;
     if (activeMode_ == kAmdModeShape) {
-        StepShape(d, tone_.Step(samples), canNotify);
+        StepShape(samples, d, canNotify);
         if (state_ == AmdIdle) return;
     }
     const int threshold = Threshold();

@@ -107,7 +107,7 @@ public:
 private:
     int Threshold() const { return threshold_ ? threshold_() : 2; }
     void Post(std::uint32_t id, std::uintptr_t wParam);
-    void StepShape(int decision, ToneDetector::Event tone, bool canNotify);
+    void StepShape(const std::int16_t* samples, int decision, bool canNotify);
     void Verdict(AmdClassifier::Verdict verdict);
     void ResetShape();
 
@@ -126,6 +126,7 @@ private:
     std::function<int()> mode_;
     int activeMode_ = kAmdModeSilence;
     AmdClassifier classifier_;
+    LineLevel level_;
     ToneDetector tone_;
     // After a machine verdict in the second mode, until the wait begins.
     std::atomic<bool> listening_{false};
