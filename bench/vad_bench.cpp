@@ -1,6 +1,6 @@
 // The voice activity detector and the answering machine detection's
-// per-chunk step, on one core, over speech-like audio. Prints ns per call
-// next to the goals.
+// per-chunk step in both modes, on one core, over speech-like audio. Prints
+// ns per call next to the goals.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -68,5 +68,22 @@ int main() {
     }
     std::printf("%-48s %8.0f ns  goal <= 2000 ns  %s\n", "detection step per 320-byte chunk (with detector)", stepBest,
                 stepBest <= 2000 ? "ok" : "OVER");
-    return best <= 1000 && stepBest <= 2000 ? 0 : 1;
+
+    // The second mode: the same detector, the beep detector's filter bank on
+    // every chunk with sound in it, the level and the classifier. The goal
+    // is a tenth of real time: 1 ms for each 10 ms chunk.
+    AnsweringMachineDetector shape;
+    shape.SetNotify(&loop, kNoTarget);
+    shape.SetMode([] { return kAmdModeShape; });
+    shape.StartDetection();
+    double shapeBest = 1e9;
+    for (int round = 0; round < 20; ++round) {
+        const auto start = Clock::now();
+        for (std::size_t c = 0; c < chunks; ++c) shape.Step(reinterpret_cast<const std::uint8_t*>(audio.data() + c * 160));
+        shapeBest = std::min(shapeBest, std::chrono::duration<double, std::nano>(Clock::now() - start).count() / chunks);
+    }
+    const double realTime = shapeBest / 10e6;
+    std::printf("%-48s %8.0f ns  %.4f of real time  goal <= 0.1  %s\n", "detection step, second mode, per chunk",
+                shapeBest, realTime, realTime <= 0.1 ? "ok" : "OVER");
+    return best <= 1000 && stepBest <= 2000 && realTime <= 0.1 ? 0 : 1;
 }

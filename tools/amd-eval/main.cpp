@@ -85,7 +85,7 @@ Outcome Evaluate(const std::vector<std::int16_t>& audio, const Options& options)
     return outcome;
 }
 
-int Usage() {
+int Usage(std::FILE* to = stderr) {
     std::fputs(
         "usage: amd-eval [--mode 0|1] [--threshold 1|2|3] [--frames paired|upsampled]\n"
         "                [--cue] [--labels FILE] FILE.wav...\n"
@@ -96,8 +96,8 @@ int Usage() {
         "                 beep start, beep end (seconds after the answer, \"-\" for none);\n"
         "                 by default labels.tsv beside each file, if there is one.\n"
         "                 Without a label a file named KIND-CATEGORY-... is scored by its name.\n",
-        stderr);
-    return 2;
+        to);
+    return to == stderr ? 2 : 0;
 }
 
 bool ParseArguments(int argc, char** argv, Options& options) {
@@ -132,6 +132,9 @@ bool ParseArguments(int argc, char** argv, Options& options) {
 
 int main(int argc, char** argv) {
     Options options;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--help") return Usage(stdout);
+    }
     if (!ParseArguments(argc, argv, options)) return Usage();
     namespace ae = zorvan::tools::amdeval;
     ae::Labels labels;
