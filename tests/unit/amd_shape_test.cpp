@@ -183,11 +183,19 @@ TEST(AmdClassifier, APersonIsHeardWaitingAfterWhatTheySaid) {
     EXPECT_EQ(triple.verdict, Verdict::Person);
     EXPECT_EQ(triple.at, 30 + 205 + AmdClassifier::kQuickSilence);
 
-    // A long business greeting: 0.9 s of silence after it.
+    // "City Cabs, how can I help?": the longer wait, as a greeting's pause
+    // could follow such a sentence.
+    Sequence shortGreeting;
+    shortGreeting.Q(40).S(60).Q(16).S(70).Q(300);
+    EXPECT_EQ(shortGreeting.verdict, Verdict::Person);
+    EXPECT_EQ(shortGreeting.at, 40 + 146 + AmdClassifier::kPauseSilence);
+
+    // A long business greeting: the window closes on its silence.
     Sequence business;
-    business.Q(40).S(120).Q(10).S(150).Q(12).S(130).Q(200);
-    EXPECT_EQ(business.verdict, Verdict::Person);
-    EXPECT_EQ(business.at, 40 + 422 + AmdClassifier::kGreetingSilence);
+    business.Q(40).S(120).Q(10).S(150).Q(12).S(130).Q(138);
+    EXPECT_EQ(business.verdict, Verdict::None);
+    EXPECT_EQ(business.classifier.chunks(), AmdClassifier::kWindowChunks);
+    EXPECT_EQ(business.classifier.Timeout(), Verdict::Person);
 
     // A silent pick-up of two seconds, then "Hello?".
     Sequence silent;
@@ -197,16 +205,19 @@ TEST(AmdClassifier, APersonIsHeardWaitingAfterWhatTheySaid) {
 }
 
 TEST(AmdClassifier, AMachineTalksOnPausesWithinAGreetingOrBeeps) {
-    // A sentence and a pause of 1.5 s: the pause is no person's waiting.
+    // A sentence and a pause of 2 s: the pause is no person's waiting; the
+    // text goes on for 2 s after it: a recording.
     Sequence pause;
-    pause.Q(30).S(130).Q(150).S(250);
-    EXPECT_EQ(pause.verdict, Verdict::None) << "undecided while it talks";
-    EXPECT_EQ(pause.classifier.Timeout(), Verdict::Machine);
-    // The same sentence and then silence: a person after 1.7 s.
-    Sequence sentence;
-    sentence.Q(30).S(130).Q(300);
-    EXPECT_EQ(sentence.verdict, Verdict::Person);
-    EXPECT_EQ(sentence.at, 160 + AmdClassifier::kPauseSilence);
+    pause.Q(30).S(130).Q(200).S(150);
+    EXPECT_EQ(pause.verdict, Verdict::None) << "undecided while it might be a person calling again";
+    pause.S(60);
+    EXPECT_EQ(pause.verdict, Verdict::Machine);
+    EXPECT_EQ(pause.at, 360 + AmdClassifier::kResumedTalk);
+    // A person who calls again after a pause says something short.
+    Sequence again;
+    again.Q(30).S(130).Q(150).S(120).Q(300);
+    EXPECT_EQ(again.verdict, Verdict::Person);
+    EXPECT_EQ(again.at, 430 + AmdClassifier::kPauseSilence);
 
     // Talking on past any person's greeting.
     Sequence talk;
@@ -220,11 +231,15 @@ TEST(AmdClassifier, AMachineTalksOnPausesWithinAGreetingOrBeeps) {
     EXPECT_EQ(beep.verdict, Verdict::Machine);
     EXPECT_EQ(beep.at, 125);
 
-    // Speech that only starts late and goes on.
+    // Speech that only starts late and goes on; after a silent pick-up a
+    // person says a word.
     Sequence late;
-    late.Q(250).S(350);
-    EXPECT_EQ(late.verdict, Verdict::None);
-    EXPECT_EQ(late.classifier.Timeout(), Verdict::Machine);
+    late.Q(150).S(100).Q(20).S(200);
+    EXPECT_EQ(late.verdict, Verdict::Machine);
+    EXPECT_EQ(late.at, 150 + AmdClassifier::kLateTalk);
+    Sequence silentPickUp;
+    silentPickUp.Q(150).S(110).Q(210);
+    EXPECT_EQ(silentPickUp.verdict, Verdict::Person);
 }
 
 TEST(AmdClassifier, TheWindowClosesOnWhatWasHeard) {
@@ -232,7 +247,7 @@ TEST(AmdClassifier, TheWindowClosesOnWhatWasHeard) {
     quiet.Q(600);
     EXPECT_EQ(quiet.classifier.Timeout(), Verdict::Person) << "said nothing: someone listening";
     Sequence waited;
-    waited.Q(50).S(480).Q(60);
+    waited.Q(50).S(200).Q(40).S(240).Q(60);
     EXPECT_EQ(waited.verdict, Verdict::None);
     EXPECT_EQ(waited.classifier.Timeout(), Verdict::Person) << "a long greeting, then half a second of waiting";
     Sequence talking;

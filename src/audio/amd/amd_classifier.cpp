@@ -11,10 +11,8 @@ bool LineLevel::Loud(float meanSquare) {
 }
 
 int AmdClassifier::SilenceNeeded() const {
-    const int heard = span();
-    if (heard <= kShortAnswer) return kQuickSilence;
-    if (heard <= kSentence) return words_ >= 3 && longestWord_ <= kShortWord ? kQuickSilence : kPauseSilence;
-    return kGreetingSilence;
+    if (span() <= kShortAnswer) return kQuickSilence;
+    return words_ >= 3 && longestWord_ <= kShortWord ? kQuickSilence : kPauseSilence;
 }
 
 AmdClassifier::Verdict AmdClassifier::Feed(bool speech, bool toneHeard) {
@@ -25,12 +23,17 @@ AmdClassifier::Verdict AmdClassifier::Feed(bool speech, bool toneHeard) {
             onset_ = wordStart_ = t;
             words_ = 1;
         } else if (t - lastSpeech_ - 1 >= kSplitChunks) {
+            if (t - lastSpeech_ - 1 >= kResumeGap) resumed_ = t;
             wordStart_ = t;
             ++words_;
         }
         lastSpeech_ = t;
         longestWord_ = std::max(longestWord_, t - wordStart_ + 1);
-        return span() >= kTalkingOn ? Verdict::Machine : Verdict::None;
+        // A person who gets no answer says something short again; a
+        // recording goes on with its text, as it does after a late start.
+        const bool goesOnAfterPause = resumed_ >= 0 && t - resumed_ + 1 >= kResumedTalk;
+        const bool lateAndLong = onset_ >= kLateOnset && span() >= kLateTalk;
+        return span() >= kTalkingOn || goesOnAfterPause || lateAndLong ? Verdict::Machine : Verdict::None;
     }
     if (onset_ < 0) return Verdict::None;
     return silence() >= SilenceNeeded() ? Verdict::Person : Verdict::None;

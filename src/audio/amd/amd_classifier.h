@@ -2,25 +2,6 @@
 
 namespace zorvan::audio {
 
-// The second detection mode's decision: a person from an answering machine
-// from the shape of what the line says in its first seconds, fed one 10 ms
-// chunk at a time with the voice activity decision and whether a tone was
-// heard. All times are in chunks.
-//
-// - A tone (a beep, or the network's information signal) is a recording.
-// - A person answers and waits: once speech has been heard, enough silence
-//   after it is a person. How much depends on what was said: after a short
-//   answer (up to 1.2 s from the first word to the last) or a string of short
-//   calls ("Hello? Hello? Hello?") 0.75 s; after a sentence of up to 3 s,
-//   which is how greetings with a pause in them begin, 1.7 s; after a longer
-//   greeting ("Good morning, Riverside Garage, Paul here, ...") 0.9 s.
-// - Talking on for longer than a person's greeting is a machine.
-// - When the window closes (6 s): no speech at all is a person, half a
-//   second of silence after a greeting of up to 5 s is a person, anything
-//   else a machine.
-// - The voice activity detector takes a moment to learn the line: speech it
-//   reports from the very first chunks that ends within 0.8 s is taken as
-//   that learning, not as someone speaking.
 // The line's noise floor, followed by its quietest chunks: it drops to any
 // quieter chunk at once and rises by about 1 dB a second. Speech is what the
 // voice activity detector calls speech and stands 8 dB above the floor;
@@ -41,6 +22,22 @@ private:
     float floor_ = -1;
 };
 
+// The second detection mode's decision: a person from an answering machine
+// from the shape of what the line says in its first seconds, fed one 10 ms
+// chunk at a time with whether it is speech and whether a tone was heard.
+// All times are in chunks.
+//
+// - A tone (a beep, or the network's information signal) is a recording.
+// - A person answers and waits: once speech has been heard, enough silence
+//   after it is a person: 0.75 s after a short answer (up to 0.75 s from
+//   the first word to the last) or a string of short calls ("Hello? Hello?
+//   Hello?"), else 2.1 s, longer than the pause inside a greeting.
+// - A recording goes on with its text: talk past any person's greeting
+//   (5.6 s), 2 s of talk after a pause of 0.6 s, or 2.5 s of talk that only
+//   started after the first second is a machine.
+// - When the window closes (6 s): no speech at all is a person, half a
+//   second of silence after up to 5 s of speech is a person, anything else
+//   a machine.
 class AmdClassifier {
 public:
     enum class Verdict { None, Person, Machine };
@@ -49,11 +46,13 @@ public:
     static constexpr int kSplitChunks = 15;        // a gap this long splits speech into words
     static constexpr int kShortAnswer = 75;        // a short answer, first word to last
     static constexpr int kShortWord = 65;          // the longest word of a string of calls
-    static constexpr int kSentence = 300;          // a sentence that may go on after a pause
     static constexpr int kQuickSilence = 75;       // waiting after a short answer
-    static constexpr int kPauseSilence = 170;      // longer than a greeting's pause
-    static constexpr int kGreetingSilence = 90;    // waiting after a long greeting
+    static constexpr int kPauseSilence = 210;      // longer than a greeting's pause
     static constexpr int kTalkingOn = 560;         // longer than any person's greeting
+    static constexpr int kResumeGap = 60;          // a pause after which speech starts anew ...
+    static constexpr int kResumedTalk = 200;       // ... and goes on this long: a recording
+    static constexpr int kLateOnset = 100;         // speech that starts this late ...
+    static constexpr int kLateTalk = 250;          // ... and goes on this long: a recording
     static constexpr int kClosingSilence = 50;     // silence enough when the window closes
     static constexpr int kLongestGreeting = 500;   // a person's greeting, at the window's close
 
@@ -78,6 +77,7 @@ private:
     int chunks_ = 0;
     int onset_ = -1;        // first chunk of speech
     int lastSpeech_ = -1;
+    int resumed_ = -1;      // first chunk of speech after the last long pause
     int wordStart_ = -1;
     int words_ = 0;
     int longestWord_ = 0;
