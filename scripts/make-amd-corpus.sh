@@ -23,14 +23,25 @@
 # them; labels.tsv beside them gives, for each, where the speech ends and
 # where the beep starts and ends (in seconds after the answer).
 #
-#   scripts/make-amd-corpus.sh [--per-category N] OUTPUT_FOLDER
+# --check makes a second corpus to check the detection against, made
+# differently: other voices, speeds, loudness and texts, louder line noise,
+# quieter beeps from 400 to 2000 Hz and up to 2 s long, pauses of up to 2 s,
+# later starts, and another seed.
+#
+#   scripts/make-amd-corpus.sh [--per-category N] [--check] OUTPUT_FOLDER
 set -euo pipefail
+usage="usage: make-amd-corpus.sh [--per-category N] [--check] OUTPUT_FOLDER"
 per=40
-if [[ ${1:-} == --per-category ]]; then
-  per=${2:?usage: make-amd-corpus.sh [--per-category N] OUTPUT_FOLDER}
-  shift 2
-fi
-out=${1:?usage: make-amd-corpus.sh [--per-category N] OUTPUT_FOLDER}
+check=0
+while [[ ${1:-} == --* ]]; do
+  case $1 in
+    --per-category) per=${2:?$usage}; shift 2 ;;
+    --check) check=1; shift ;;
+    --help) echo "$usage"; exit 0 ;;
+    *) echo "$usage" >&2; exit 2 ;;
+  esac
+done
+out=${1:?$usage}
 mkdir -p "$out"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -80,6 +91,44 @@ carrier=(
 # next sets r to 0..32767, pick NAME sets it to an element of the array
 # NAME, between A B to a number from A to B.
 next() { seed=$(( (seed * 1103515245 + 12345) % 2147483648 )); r=$(( seed / 65536 % 32768 )); }
+# The check corpus: the same categories, made differently.
+beepVolume=0.4 noiseFrom=0.01 noiseTo=0.03
+beepGap=(0.1 0.6) beepHz=(400 1800) beepLength=(0.2 1.5)
+pauseFrom=0.8 pauseTo=1.6 lateFrom=1.5 lateTo=3.0 silentFrom=1.0 silentTo=2.0
+if [[ $check == 1 ]]; then
+  seed=777
+  voices=(en-gb-x-rp en-us+f2 en-gb+m3 en-us+klatt en-gb-x-gbclan+f1 en+m5)
+  speeds=(145 175 205)
+  loudness=(0.25 0.5 0.9)
+  oneword=("Hello?" "Yep?" "Hi there." "Good morning?" "Hello, yes?" "Mm, hello?")
+  twowords=("Hello?|Hello?" "Yes?|Hello?" "Hi?|Who is this?")
+  triple=("Hello? Hello? Hello?" "Hi? Hello? Hello?")
+  business=(
+    "Good morning, Riverside Garage, Paul here, what can I do for you?"
+    "City Cabs, how can I help?"
+    "Hello, Green Street Bakery, this is Ann."
+    "Good evening, Palace Hotel reception, how may I help you?"
+  )
+  silentword=("Hello?" "Hello, anyone there?" "Yes?")
+  long=(
+    "Hi, you have reached the voice mail of Morgan Blake. I am away from my desk or on another call. Please leave your name, number and a short message and I will return your call."
+    "Welcome to Harbor Insurance. Our offices are now closed. Please leave a message with your policy number and we will contact you on the next working day."
+  )
+  short=("Kim here. Leave it after the beep." "It's Max. Speak after the tone." "Hi, Lou here. Leave a message.")
+  pause=(
+    "Hello, this is Nina.|I am not here right now, so please leave a message."
+    "You have reached Quinn Electrical.|We are out on a job. Leave your details after the tone."
+  )
+  late=("This is the answering machine of the Parker family. Please speak after the tone." "Hi, Ray here. I can't answer right now, leave a message.")
+  carrier=(
+    "We are sorry, the number you have called cannot be reached. Please try again later."
+    "The mobile phone you are calling is switched off. Please leave a message after the tone."
+  )
+  beepVolume=0.15 noiseFrom=0.02 noiseTo=0.05
+  beepGap=(0.05 0.8) beepHz=(400 2000) beepLength=(0.2 2.0)
+  pauseFrom=0.7 pauseTo=2.0 lateFrom=1.2 lateTo=3.5 silentFrom=1.0 silentTo=2.2
+fi
+
 pick() { local -n list=$1; next; it=${list[$((r % ${#list[@]}))]}; }
 between() { next; it=$(awk -v a="$1" -v b="$2" -v r="$r" 'BEGIN { printf "%.2f", a + (b - a) * r / 32767 }'); }
 seconds() { soxi -D "$1"; }
@@ -90,7 +139,7 @@ say() {
   sox -q "$work/raw.wav" -r 16000 -c 1 -b 16 "$5" vol "$4" reverse silence 1 0.02 0.5% reverse
 }
 silence() { sox -q -n -r 16000 -c 1 -b 16 "$2" trim 0 "$1"; }
-tone() { sox -q -n -r 16000 -c 1 -b 16 "$3" synth "$2" sine "$1" vol 0.4 fade 0.01 "$2" 0.01; }
+tone() { sox -q -n -r 16000 -c 1 -b 16 "$3" synth "$2" sine "$1" vol "$beepVolume" fade 0.01 "$2" 0.01; }
 
 # The three-tone information signal before a network announcement.
 sit() {
@@ -101,7 +150,7 @@ sit() {
 # in out noisy: the telephone line, with line noise when noisy is 1.
 line() {
   if [[ $3 == 1 ]]; then
-    between 0.01 0.03
+    between "$noiseFrom" "$noiseTo"
     sox -q -n -r 16000 -c 1 -b 16 "$work/noise.wav" synth "$(seconds "$1")" pinknoise vol "$it"
     sox -q -m "$1" "$work/noise.wav" "$work/mixed.wav"
   else
@@ -157,7 +206,7 @@ say_two() {  # a text of two parts "A|B" with a pause of PAUSE_FROM to PAUSE_TO 
 ending() {
   local freq length
   if (( $1 % 2 == 0 )); then
-    gap 0.1 0.6; between 400 1800; freq=$it; between 0.2 1.5; length=$it
+    gap "${beepGap[@]}"; between "${beepHz[@]}"; freq=$it; between "${beepLength[@]}"; length=$it
     parts+=("beep:$freq:$length")
   fi
 }
@@ -167,11 +216,11 @@ for ((n = 1; n <= per; n++)); do
   parts=(); gap 0.2 0.7; say_two twowords 0.8 1.6; make human twowords
   parts=(); gap 0.2 0.7; say_one triple; make human triple
   parts=(); gap 0.2 0.7; say_one business; make human business
-  parts=(); gap 1.0 2.0; say_one silentword; make human silent
+  parts=(); gap "$silentFrom" "$silentTo"; say_one silentword; make human silent
   parts=(); gap 0.2 0.6; say_one long; ending "$n"; make machine long
   parts=(); gap 0.2 0.6; say_one short; ending "$n"; make machine short
-  parts=(); gap 0.2 0.6; say_two pause 0.8 1.6; ending "$n"; make machine pause
-  parts=(); gap 1.5 3.0; say_one late; ending "$n"; make machine late
+  parts=(); gap 0.2 0.6; say_two pause "$pauseFrom" "$pauseTo"; ending "$n"; make machine pause
+  parts=(); gap "$lateFrom" "$lateTo"; say_one late; ending "$n"; make machine late
   parts=()
   if (( n % 3 == 0 )); then parts+=("gap:0.3" sit); gap 0.05 0.4; else gap 0.2 0.6; fi
   say_one carrier; ending "$n"; make machine carrier

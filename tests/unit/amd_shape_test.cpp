@@ -208,11 +208,11 @@ TEST(AmdClassifier, AMachineTalksOnPausesWithinAGreetingOrBeeps) {
     // A sentence and a pause of 2 s: the pause is no person's waiting; the
     // text goes on for 2 s after it: a recording.
     Sequence pause;
-    pause.Q(30).S(130).Q(200).S(150);
+    pause.Q(30).S(90).Q(100).S(150);
     EXPECT_EQ(pause.verdict, Verdict::None) << "undecided while it might be a person calling again";
     pause.S(60);
     EXPECT_EQ(pause.verdict, Verdict::Machine);
-    EXPECT_EQ(pause.at, 360 + AmdClassifier::kResumedTalk);
+    EXPECT_EQ(pause.at, 220 + AmdClassifier::kResumedTalk);
     // A person who calls again after a pause says something short.
     Sequence again;
     again.Q(30).S(130).Q(150).S(120).Q(300);
@@ -221,7 +221,7 @@ TEST(AmdClassifier, AMachineTalksOnPausesWithinAGreetingOrBeeps) {
 
     // Talking on past any person's greeting.
     Sequence talk;
-    talk.Q(20).S(200).Q(30).S(200).Q(20).S(200);
+    talk.Q(20).S(200).Q(30).S(300);
     EXPECT_EQ(talk.verdict, Verdict::Machine);
     EXPECT_EQ(talk.at, 20 + AmdClassifier::kTalkingOn);
 
@@ -247,15 +247,16 @@ TEST(AmdClassifier, TheWindowClosesOnWhatWasHeard) {
     quiet.Q(600);
     EXPECT_EQ(quiet.classifier.Timeout(), Verdict::Person) << "said nothing: someone listening";
     Sequence waited;
-    waited.Q(50).S(200).Q(40).S(240).Q(60);
+    waited.Q(50).S(200).Q(40).S(200).Q(60);
     EXPECT_EQ(waited.verdict, Verdict::None);
     EXPECT_EQ(waited.classifier.Timeout(), Verdict::Person) << "a long greeting, then half a second of waiting";
     Sequence talking;
     talking.Q(50).S(400).Q(20);
     EXPECT_EQ(talking.classifier.Timeout(), Verdict::Machine);
-    Sequence tooLong;
-    tooLong.Q(5).S(530).Q(60);
-    EXPECT_EQ(tooLong.classifier.Timeout(), Verdict::Machine) << "longer than a greeting";
+    Sequence stillTalking;
+    stillTalking.Q(50).S(100).Q(40).S(150).Q(30).S(120);
+    EXPECT_EQ(stillTalking.verdict, Verdict::None);
+    EXPECT_EQ(stillTalking.classifier.Timeout(), Verdict::Machine) << "still talking as the window closes";
 }
 
 TEST(LineLevel, FollowsTheNoiseFloorAndKeepsTheFirstNoiseOut) {
@@ -383,7 +384,7 @@ TEST(AnsweringMachineDetectionShape, WithoutABeepTheSilenceDecidesAndModeZeroIsU
     d.line.Silence(6.0);
     d.amd.StartDetection();
     d.decision = 1;
-    EXPECT_EQ(d.Step(580), 580);
+    EXPECT_EQ(d.Step(580), 20 + AmdClassifier::kTalkingOn);
     d.log.Take();
     d.amd.AwaitGreetingEnd();
     EXPECT_EQ(d.Step(100), 0);

@@ -41,7 +41,7 @@ AmdClassifier::Verdict AmdClassifier::Feed(bool speech, bool toneHeard) {
 
 AmdClassifier::Verdict AmdClassifier::Timeout() const {
     if (onset_ < 0) return Verdict::Person;  // picked up and said nothing: someone listening
-    if (silence() >= kClosingSilence && span() <= kLongestGreeting) return Verdict::Person;
+    if (silence() >= kClosingSilence) return Verdict::Person;
     return Verdict::Machine;
 }
 

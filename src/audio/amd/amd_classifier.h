@@ -32,12 +32,11 @@ private:
 //   after it is a person: 0.75 s after a short answer (up to 0.75 s from
 //   the first word to the last) or a string of short calls ("Hello? Hello?
 //   Hello?"), else 2.1 s, longer than the pause inside a greeting.
-// - A recording goes on with its text: talk past any person's greeting
-//   (5.6 s), 2 s of talk after a pause of 0.6 s, or 2.5 s of talk that only
+// - A recording goes on with its text: talk past a person's greeting
+//   (4.5 s), 2 s of talk after a pause of 0.6 s, or 2.5 s of talk that only
 //   started after the first second is a machine.
-// - When the window closes (6 s): no speech at all is a person, half a
-//   second of silence after up to 5 s of speech is a person, anything else
-//   a machine.
+// - When the window closes (6 s): no speech at all, or half a second of
+//   silence after the speech, is a person; still talking, a machine.
 class AmdClassifier {
 public:
     enum class Verdict { None, Person, Machine };
@@ -48,13 +47,12 @@ public:
     static constexpr int kShortWord = 65;          // the longest word of a string of calls
     static constexpr int kQuickSilence = 75;       // waiting after a short answer
     static constexpr int kPauseSilence = 210;      // longer than a greeting's pause
-    static constexpr int kTalkingOn = 560;         // longer than any person's greeting
+    static constexpr int kTalkingOn = 450;         // longer than a person's greeting
     static constexpr int kResumeGap = 60;          // a pause after which speech starts anew ...
     static constexpr int kResumedTalk = 200;       // ... and goes on this long: a recording
     static constexpr int kLateOnset = 100;         // speech that starts this late ...
     static constexpr int kLateTalk = 250;          // ... and goes on this long: a recording
     static constexpr int kClosingSilence = 50;     // silence enough when the window closes
-    static constexpr int kLongestGreeting = 500;   // a person's greeting, at the window's close
 
     void Reset() { *this = AmdClassifier(); }
     // One chunk: whether it is speech, and whether a tone was confirmed in it.
