@@ -118,6 +118,10 @@ CDlgVADsettings::CDlgVADsettings(Services services, const SettingsData& v, QWidg
     mode_->addItem(QStringLiteral("Silence after the answer"));
     mode_->addItem(QStringLiteral("Shape of the answer and the beep"));
     mode_->setCurrentIndex(audio::AmdMode(v.amdmode));
+    mode_->setToolTip(QStringLiteral(
+        "Silence after the answer: a line that falls silent soon after the answer is a person.\n"
+        "Shape of the answer and the beep: judges how long and how the line speaks, its pauses and any "
+        "beep,\nand leaves the message as the machine's beep ends."));
     modeLabel->setBuddy(mode_);
     modeRow->addWidget(modeLabel);
     modeRow->addWidget(mode_);

@@ -105,6 +105,28 @@ TEST(CallFaults, TheVerdictIsTheSameWhateverSizeTheClientsWritesAre) {
     }
 }
 
+// The second detection mode over the whole call path: the person, the
+// machine that talks on, and a short greeting whose beep gives it away.
+TEST(CallFaults, TheSecondModeJudgesOverTheRealAudioPath) {
+    test::StandIn sim(
+        "frame-bytes 640\nwrite-split random\n"
+        "number +15550511 ring 0.3 answer voice person.wav\n"
+        "number +15550512 ring 0.3 answer voice machine.wav\n"
+        "number +15550513 ring 0.3 answer voice short.wav\n");
+    const Voices voices(sim.dir());
+    ASSERT_TRUE(test::Run("espeak-ng -w '" + (sim.dir() / "kim.wav") + "' 'Kim here. Leave it after the beep.' && " +
+                          "sox -q -n -r 22050 -c 1 -b 16 '" + (sim.dir() / "beep.wav") + "' synth 0.6 sine 1100 vol 0.3 && " +
+                          "sox -q '" + (sim.dir() / "kim.wav") + "' '" + (sim.dir() / "beep.wav") + "' '" +
+                          (sim.dir() / "short.wav") + "' pad 0.3 3"));
+    const auto person = test::RunHarness({"--number", "+15550511", "--detect", "--amd-mode", "1"});
+    EXPECT_EQ(person.Events(), (Lines{"ATTACHED", "DIALING", "CONNECTED", "AMD human", "ENDED 8"}));
+    const auto machine = test::RunHarness({"--number", "+15550512", "--detect", "--amd-mode", "1"});
+    EXPECT_EQ(machine.Events(), (Lines{"ATTACHED", "DIALING", "CONNECTED", "AMD machine", "ENDED 8"}));
+    const auto beep = test::RunHarness({"--number", "+15550513", "--detect", "--amd-mode", "1"});
+    EXPECT_EQ(beep.Events(), (Lines{"ATTACHED", "DIALING", "CONNECTED", "AMD machine", "ENDED 8"}));
+    ExpectNoSlowReply(sim);
+}
+
 TEST(CallFaults, AfterASignOutAndBackTheLinkReopensAndTheNextCallGoesOut) {
     test::StandIn sim(
         "number +15550601 ring 0.3 answer hangup-after 0.5\n"

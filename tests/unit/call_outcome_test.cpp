@@ -34,6 +34,16 @@ struct Detecting : ::testing::Test {
     std::intptr_t Window() const { return static_cast<std::intptr_t>(r.audio.generation); }
 };
 
+TEST_F(Detecting, TheSecondModeKeepsTheWindowOpenSixSeconds) {
+    r.settings.amdmode = 1;
+    r.settings.threshold = 3;  // the first mode's five seconds do not apply
+    r.Answer();
+    r.loop.advance(5999);
+    EXPECT_EQ(r.audio.timeouts, 0);
+    r.loop.advance(1);
+    EXPECT_EQ(r.audio.timeouts, 1);
+}
+
 TEST_F(Detecting, APersonGetsTheHumanGreetingAndThePlayedShareIsWritten) {
     r.Answer();
     EXPECT_EQ(r.view.Cell(row), "Voice Activity Detecting...");

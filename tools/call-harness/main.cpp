@@ -7,7 +7,8 @@
 //   REFUSED, USER_STATUS <n>
 //
 // With --detect the answering machine detection runs from the answer on
-// (window of the threshold setting) and the call is hung up at the verdict.
+// (the window of the threshold setting, or six seconds with --amd-mode 1)
+// and the call is hung up at the verdict.
 // With --calls N the number is called N times, --pause S apart, each once
 // the link to the client is open; --linger S stays S seconds after the last
 // end; --hold S holds the answered call after S seconds and resumes it S
@@ -51,6 +52,7 @@ struct Options {
     int timeout = 120;
     bool detect = false;
     int threshold = 2;
+    int amdMode = 0;
     int calls = 1;
     double pause = 0;
     double linger = 0;  // seconds to stay after the last end, printing what else comes
@@ -95,7 +97,7 @@ public:
                 }
                 if (options_.detect && !detecting_) {
                     detecting_ = true;
-                    loop_.setTimer(target_, kDecisionTimer, options_.threshold <= 2 ? 3000 : 5000);
+                    loop_.setTimer(target_, kDecisionTimer, audio::DetectionWindowMs(options_.threshold, options_.amdMode));
                     audio_.StartDetection();
                 }
                 if (!greeted_ && !options_.greeting.empty()) {
@@ -182,7 +184,8 @@ private:
 int Usage(std::FILE* out = stderr) {
     std::fputs(
         "usage: call-harness --number N [--greeting FILE] [--keep-call] [--wait-for-answer S] [--timeout S]\n"
-        "                    [--detect [--threshold 1|2|3]] [--calls N [--pause S]] [--linger S] [--hold S] [--dtmf KEYS]\n",
+        "                    [--detect [--threshold 1|2|3] [--amd-mode 0|1]] [--calls N [--pause S]] [--linger S]\n"
+        "                    [--hold S] [--dtmf KEYS]\n",
         out);
     return out == stderr ? 2 : 0;
 }
@@ -209,6 +212,10 @@ int main(int argc, char** argv) {
             options.detect = true;
         } else if (arg == "--threshold" && hasValue) {
             options.threshold = std::atoi(argv[++i]);
+        } else if (arg == "--amd-mode" && hasValue) {
+            const std::string mode = argv[++i];
+            if (mode != "0" && mode != "1") return Usage();
+            options.amdMode = mode == "1" ? audio::kAmdModeShape : audio::kAmdModeSilence;
         } else if (arg == "--calls" && hasValue) {
             options.calls = std::atoi(argv[++i]);
         } else if (arg == "--pause" && hasValue) {
@@ -259,6 +266,7 @@ int main(int argc, char** argv) {
     audio.SetEventLoop(&loop);
     audio.SetNotifyWindow(main.id());
     audio.amd().SetThreshold([&options] { return options.threshold; });
+    audio.amd().SetMode([&options] { return options.amdMode; });
     CallControllerServices services{loop, connector, router, audio, prompts,
                                     [&options] { return options.waitForAnswer; }};
     services.greetingInputReady = [&audio] {
