@@ -34,7 +34,6 @@ void ToneDetector::Reset() {
     window_.fill(0);
     previousSample_ = 0;
     share_ = 0;
-    bin_ = -1;
     run_ = 0;
     misses_ = 0;
     afterTone_ = false;
@@ -90,7 +89,6 @@ ToneDetector::Event ToneDetector::Step(const std::int16_t* samples) {
     }
     int bin = -1;
     const bool tonal = Tonal(bin);
-    bin_ = bin;
     Event event = Event::None;
     if (tonal) {
         if (run_ > 0 && std::abs(bin - runBin_) > kSameTone) EndRun(true);

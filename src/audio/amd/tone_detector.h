@@ -38,10 +38,9 @@ public:
     int frequency() const { return kLowHz + static_cast<int>(kStepHz * runBin_); }
     // The length of the beep that ended last, in chunks.
     int lastBeepChunks() const { return lastBeep_; }
-    // How much of the window's energy the strongest filter holds (0..1),
-    // and that filter, for the last chunk.
+    // How much of the window's energy the strongest filter held (0..1),
+    // for the last chunk.
     float toneShare() const { return share_; }
-    int strongestBin() const { return bin_; }
 
 private:
     bool Tonal(int& bin);
@@ -51,7 +50,6 @@ private:
     std::array<float, kWindow> window_{};
     float previousSample_ = 0;
     float share_ = 0;
-    int bin_ = -1;
     int run_ = 0;         // chunks of the current tone
     int runBin_ = 0;
     int misses_ = 0;      // non-tonal chunks inside a run, tolerated one at a time
