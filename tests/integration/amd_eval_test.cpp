@@ -141,7 +141,8 @@ TEST(AmdEval, ScoresBothModesPerCategoryOnAGeneratedCorpus) {
             const int late = Millis(one[i].at(3)) - Millis(one[i].at(4));
             EXPECT_GE(late, 0);
             EXPECT_LE(late, 300);
-            EXPECT_NE(zero[i].at(5), "after") << "the silence count waits seconds past the beep";
+            // The silence count hears the beep too, where it found a machine.
+            EXPECT_EQ(zero[i].at(5), zero[i].at(1) == "machine" ? "after" : "none");
         } else {
             EXPECT_EQ(one[i].at(5), "-");
         }

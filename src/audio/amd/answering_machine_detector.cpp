@@ -98,13 +98,19 @@ void AnsweringMachineDetector::AwaitGreetingEnd() {
     closing_ = 0;
     state_ = AmdAwaitGreetingEnd;
     const bool heardBeep = listening_ && sinceBeep_ >= 0 && sinceBeep_ <= kRecentBeepChunks;
+    // The beep is listened for from now on, if it was not already.
+    if (!listening_) tone_.Reset();
     listening_ = false;
-    if (heardBeep && loop_ != nullptr && notify_ != kNoTarget) {
-        // The beep ended while the verdict was on its way: record now.
-        state_ = AmdIdle;
-        Post(um::UM_GREETING_CUE, 0);
-        ResetShape();
-    }
+    // The beep ended while the verdict was on its way: record now.
+    if (heardBeep && loop_ != nullptr && notify_ != kNoTarget) Cue();
+}
+
+void AnsweringMachineDetector::Cue() {
+    state_ = AmdIdle;
+    closing_ = 0;
+    Post(um::UM_GREETING_CUE, 0);
+    vad_.Reset();
+    ResetShape();
 }
 
 void AnsweringMachineDetector::Verdict(AmdClassifier::Verdict verdict) {
@@ -154,12 +160,7 @@ void AnsweringMachineDetector::StepShape(const std::int16_t* samples, int d, boo
         const auto verdict = classifier_.Feed(d == 1 && loud, tone == ToneDetector::Event::ToneHeard);
         if (verdict != AmdClassifier::Verdict::None && canNotify) Verdict(verdict);
     } else if (state_ == AmdAwaitGreetingEnd && tone == ToneDetector::Event::BeepEnded && canNotify) {
-        // The machine has beeped: it records from now on.
-        state_ = AmdIdle;
-        closing_ = 0;
-        Post(um::UM_GREETING_CUE, 0);
-        vad_.Reset();
-        ResetShape();
+        Cue();  // the machine has beeped: it records from now on
     }
 }
 
@@ -190,17 +191,15 @@ void AnsweringMachineDetector::Step(const std::uint8_t* chunk) {
         }
     }
     if (state_ == AmdAwaitGreetingEnd) {
+        // Either mode: the end of a beep is the moment to record.
+        if (activeMode_ == kAmdModeSilence && tone_.Step(samples) == ToneDetector::Event::BeepEnded && canNotify) {
+            Cue();
+            return;
+        }
         if (d == 1) {
             closing_ = 0;
-        } else {
-            ++closing_;
-            if (closing_ >= ClosingSilence(threshold) && canNotify) {
-                state_ = AmdIdle;
-                closing_ = 0;
-                Post(um::UM_GREETING_CUE, 0);
-                vad_.Reset();
-                ResetShape();
-            }
+        } else if (++closing_ >= ClosingSilence(threshold) && canNotify) {
+            Cue();  // threshold seconds of unbroken silence: the greeting has ended
         }
     }
 }

@@ -55,8 +55,8 @@ private:
 // - the opening's shape (AmdClassifier): what was said, how long, the
 //   silence after it and any tone; the detector keeps listening after a
 //   machine verdict so that a beep is not missed before the wait begins.
-// For a machine, threshold seconds of unbroken silence mark the end of its
-// greeting; in the second mode the end of a beep does so at once. The step
+// For a machine, the end of a beep marks the end of its greeting at once,
+// and without one threshold seconds of unbroken silence do. The step
 // runs on the output stream thread, the operations on the main thread; one
 // lock keeps them apart.
 class AnsweringMachineDetector {
@@ -109,6 +109,7 @@ private:
     void Post(std::uint32_t id, std::uintptr_t wParam);
     void StepShape(const std::int16_t* samples, int decision, bool canNotify);
     void Verdict(AmdClassifier::Verdict verdict);
+    void Cue();  // posts the greeting-end cue and ends the wait
     void ResetShape();
 
     mutable std::mutex mutex_;
