@@ -155,9 +155,15 @@ TEST(DialCampaign, OpenAndDialAutoWritesEveryOutcomeAndRedialsAsTheRuleAllows) {
     ASSERT_NE(routed, std::string::npos) << sims;
     const auto hangup = sims.find("<- alter call 1002 hangup", routed);
     EXPECT_NE(hangup, std::string::npos) << "hung up after the greeting";
-    EXPECT_GT(Between(sims, "-> CALL 1002 STATUS INPROGRESS", "<- ALTER CALL 1002 SET_INPUT SOUNDCARD=\"default\" PORT"),
-              7.0)
-        << "not before the machine's greeting and the silence after it";
+    // The message goes in as the machine's beep ends (its greeting and the
+    // beep are the whole of machine.wav), not seconds of silence later.
+    int rate = 0;
+    const double beepEnd = static_cast<double>(test::ReadWav(work / "machine.wav", &rate).size()) / rate;
+    const double messageAt =
+        Between(sims, "-> CALL 1002 STATUS INPROGRESS", "<- ALTER CALL 1002 SET_INPUT SOUNDCARD=\"default\" PORT");
+    EXPECT_GT(beepEnd, 7.0);
+    EXPECT_GE(messageAt, beepEnd - 0.3) << "not before the beep has ended";
+    EXPECT_LE(messageAt, beepEnd + 1.0) << "the beep, not two seconds of silence, ends the wait";
     const auto sent = test::ReadWav(work / "reference.wav");
     const auto got = test::ReadWav(heard + "/heard-1002.wav");
     ASSERT_FALSE(sent.empty());
