@@ -60,18 +60,15 @@ public:
     // The verdict when the window closes without one.
     Verdict Timeout() const;
 
-    // What it has heard so far (for tracing and tests).
+    // Chunks fed so far.
     int chunks() const { return chunks_; }
-    bool heardSpeech() const { return onset_ >= 0; }
-    int onset() const { return onset_; }
+
+private:
     int span() const { return onset_ < 0 ? 0 : lastSpeech_ - onset_ + 1; }
-    int words() const { return words_; }
-    int longestWord() const { return longestWord_; }
     int silence() const { return onset_ < 0 ? chunks_ : chunks_ - lastSpeech_ - 1; }
     // The silence that makes a person after what has been said.
     int SilenceNeeded() const;
 
-private:
     int chunks_ = 0;
     int onset_ = -1;        // first chunk of speech
     int lastSpeech_ = -1;

@@ -32,8 +32,6 @@ ToneDetector::ToneDetector() {
 
 void ToneDetector::Reset() {
     window_.fill(0);
-    previousSample_ = 0;
-    share_ = 0;
     run_ = 0;
     misses_ = 0;
     afterTone_ = false;
@@ -45,7 +43,6 @@ void ToneDetector::Reset() {
 bool ToneDetector::Tonal(int& bin) {
     float energy = 0;
     for (const float x : window_) energy += x * x;
-    share_ = 0;
     bin = -1;
     if (energy < kQuietEnergy) return false;
     float best = 0;
@@ -64,8 +61,7 @@ bool ToneDetector::Tonal(int& bin) {
             bin = k;
         }
     }
-    share_ = 2.0F * best / (static_cast<float>(kWindow) * energy);
-    return share_ >= kToneShare;
+    return 2.0F * best / (static_cast<float>(kWindow) * energy) >= kToneShare;
 }
 
 void ToneDetector::EndRun(bool byAnotherTone) {

@@ -33,14 +33,8 @@ public:
     void Reset();
     Event Step(const std::int16_t* samples);  // 160 samples at 16 kHz
 
-    bool inTone() const { return run_ > 0; }
-    // The frequency of the current or last tone, in Hz (0 before any).
-    int frequency() const { return kLowHz + static_cast<int>(kStepHz * runBin_); }
     // The length of the beep that ended last, in chunks.
     int lastBeepChunks() const { return lastBeep_; }
-    // How much of the window's energy the strongest filter held (0..1),
-    // for the last chunk.
-    float toneShare() const { return share_; }
 
 private:
     bool Tonal(int& bin);
@@ -48,8 +42,6 @@ private:
 
     std::array<float, kBins> coefficients_{};
     std::array<float, kWindow> window_{};
-    float previousSample_ = 0;
-    float share_ = 0;
     int run_ = 0;         // chunks of the current tone
     int runBin_ = 0;
     int misses_ = 0;      // non-tonal chunks inside a run, tolerated one at a time
