@@ -28,15 +28,20 @@
 # quieter beeps from 400 to 2000 Hz and up to 2 s long, pauses of up to 2 s,
 # later starts, and another seed.
 #
-#   scripts/make-amd-corpus.sh [--per-category N] [--check] OUTPUT_FOLDER
+# --third makes a third corpus, never used to set any of the detection's
+# numbers: other voices, texts and seed again.
+#
+#   scripts/make-amd-corpus.sh [--per-category N] [--check | --third] OUTPUT_FOLDER
 set -euo pipefail
-usage="usage: make-amd-corpus.sh [--per-category N] [--check] OUTPUT_FOLDER"
+usage="usage: make-amd-corpus.sh [--per-category N] [--check | --third] OUTPUT_FOLDER"
 per=40
 check=0
+third=0
 while [[ ${1:-} == --* ]]; do
   case $1 in
     --per-category) per=${2:?$usage}; shift 2 ;;
     --check) check=1; shift ;;
+    --third) third=1; shift ;;
     --help) echo "$usage"; exit 0 ;;
     *) echo "$usage" >&2; exit 2 ;;
   esac
@@ -127,6 +132,41 @@ if [[ $check == 1 ]]; then
   beepVolume=0.15 noiseFrom=0.02 noiseTo=0.05
   beepGap=(0.05 0.8) beepHz=(400 2000) beepLength=(0.2 2.0)
   pauseFrom=0.7 pauseTo=2.0 lateFrom=1.2 lateTo=3.5 silentFrom=1.0 silentTo=2.2
+fi
+
+if [[ $third == 1 ]]; then
+  seed=4242
+  voices=(en-us+f3 en-gb+m2 en-us+m5 en-gb-scotland+m4 en-029+m1 en+f5)
+  speeds=(140 170 200)
+  loudness=(0.3 0.55 0.95)
+  oneword=("Hello?" "Yeah?" "Hi, who's calling?" "Hello, yes?")
+  twowords=("Hello?|Hello?" "Yes?|Is someone there?")
+  triple=("Hello? Hello? Hello?" "Hello? Hi? Hello?")
+  business=(
+    "Morning, Sunrise Florists, how can I help?"
+    "Hi, Carter Law, Emma speaking."
+    "Thanks for calling Pizza Roma, what would you like?"
+    "Hello, this is Dave at the front desk."
+  )
+  silentword=("Hello?" "Hi, hello?")
+  long=(
+    "Hi, this is Olivia. Sorry I missed your call. Please leave your name and number and I will call you back as soon as possible."
+    "Thank you for calling Lakeside Dental. Our office is currently closed. Please leave a message and we will return your call tomorrow."
+  )
+  short=("Ellis here, leave a message." "You've reached Nora, leave a message." "Hey, it's Pat, I'll call you back." "Mia here, speak after the tone.")
+  pause=(
+    "Hi, you've reached Sarah.|I'm not available right now, please leave a message."
+    "Hello, this is the Brown residence.|Nobody can take your call, please leave a message after the tone."
+  )
+  late=("Hi, this is Greg's voicemail. Please leave a message." "You have reached the office of Doctor Patel. Please leave your name and number.")
+  carrier=(
+    "The number you have dialed is not available. Please try again later."
+    "The customer you are calling is busy. Please try again later."
+    "Your call cannot be completed as dialed. Please check the number and try again."
+  )
+  beepVolume=0.25 noiseFrom=0.015 noiseTo=0.04
+  beepGap=(0.05 0.7) beepHz=(450 1900) beepLength=(0.25 1.8)
+  pauseFrom=0.8 pauseTo=1.8 lateFrom=1.3 lateTo=3.2 silentFrom=1.0 silentTo=2.0
 fi
 
 pick() { local -n list=$1; next; it=${list[$((r % ${#list[@]}))]}; }

@@ -60,8 +60,9 @@ public:
     // The verdict when the window closes without one.
     Verdict Timeout() const;
 
-    // Chunks fed so far.
+    // Chunks fed so far, and of silence since the last speech.
     int chunks() const { return chunks_; }
+    int silenceChunks() const { return silence(); }
 
 private:
     int span() const { return onset_ < 0 ? 0 : lastSpeech_ - onset_ + 1; }

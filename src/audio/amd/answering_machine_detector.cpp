@@ -58,6 +58,7 @@ void AnsweringMachineDetector::ResetShape() {
     classifier_.Reset();
     level_.Reset();
     tone_.Reset();
+    phrases_.Reset();
     listening_ = false;
     sinceBeep_ = -1;
 }
@@ -114,6 +115,9 @@ void AnsweringMachineDetector::Cue() {
 }
 
 void AnsweringMachineDetector::Verdict(AmdClassifier::Verdict verdict) {
+    // Silence after a greeting is how a person waits, and how a recording
+    // ends that has no beep: what was said tells them apart.
+    if (verdict == AmdClassifier::Verdict::Person && phrases_.HeardRecording()) verdict = AmdClassifier::Verdict::Machine;
     state_ = AmdIdle;
     const bool machine = verdict == AmdClassifier::Verdict::Machine;
     Post(um::UM_AMD_RESULT, machine ? 0 : 1);
@@ -157,7 +161,14 @@ void AnsweringMachineDetector::StepShape(const std::int16_t* samples, int d, boo
         sinceBeep_ = -1;
     }
     if (state_ == AmdDetecting) {
-        const auto verdict = classifier_.Feed(d == 1 && loud, tone == ToneDetector::Event::ToneHeard);
+        const bool speech = d == 1 && loud;
+        phrases_.Feed(samples, speech);
+        auto verdict = classifier_.Feed(speech, tone == ToneDetector::Event::ToneHeard);
+        // At each pause, what has been said so far may already be a
+        // recording's phrase.
+        if (verdict == AmdClassifier::Verdict::None && classifier_.silenceChunks() == kPhrasePause && phrases_.HeardRecording()) {
+            verdict = AmdClassifier::Verdict::Machine;
+        }
         if (verdict != AmdClassifier::Verdict::None && canNotify) Verdict(verdict);
     } else if (state_ == AmdAwaitGreetingEnd && tone == ToneDetector::Event::BeepEnded && canNotify) {
         Cue();  // the machine has beeped: it records from now on

@@ -7,6 +7,7 @@
 
 #include "audio/amd/amd_classifier.h"
 #include "audio/amd/amd_window.h"
+#include "audio/amd/phrase_spotter.h"
 #include "audio/amd/tone_detector.h"
 #include "audio/vad/vad.h"
 #include "platform/event.h"
@@ -88,6 +89,7 @@ public:
 
     // A beep that ended this many chunks before the wait begins still cues
     // the message at once.
+    static constexpr int kPhrasePause = 30;  // a pause after which the phrases are looked for
     static constexpr int kRecentBeepChunks = 30;
 
     // The decision window for a threshold (in the silence count), and the
@@ -129,6 +131,7 @@ private:
     AmdClassifier classifier_;
     LineLevel level_;
     ToneDetector tone_;
+    PhraseSpotter phrases_;
     // After a machine verdict in the second mode, until the wait begins.
     std::atomic<bool> listening_{false};
     int sinceBeep_ = -1;  // chunks since a beep ended, -1 when none is recent

@@ -1,0 +1,130 @@
+#include "audio/amd/phrase_spotter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace zorvan::audio {
+namespace {
+
+constexpr int kC = kFeatureSize;
+
+// The cheapest mean distance of a match of one phrase anywhere in the line.
+// Column t of the warping holds, for each phrase frame i, the cost and
+// length of the best path ending at (i, t); a path moves one phrase frame
+// per line frame, or skips one of either. Paths are compared by their mean
+// cost, cross-multiplied so that no division is needed; a column depends
+// only on the two before it, so each is computed without branches.
+float Warp(const std::vector<Feature>& line, const std::vector<bool>& startable, const float* phrase, int m) {
+    constexpr float kNone = std::numeric_limits<float>::infinity();
+    const auto size = static_cast<std::size_t>(m);
+    std::vector<float> distance(size);
+    std::vector<float> cost0(size, kNone), cost1(size, kNone), cost2(size, kNone);
+    std::vector<float> len0(size, 1.0F), len1(size, 1.0F), len2(size, 1.0F);
+    float bestCost = kNone;
+    float bestLength = 1.0F;
+    for (std::size_t t = 0; t < line.size(); ++t) {
+        const float* x = line[t].data();
+        for (std::size_t i = 0; i < size; ++i) {
+            const float* p = phrase + i * kC;
+            float dot = 0.0F;
+            for (int k = 0; k < kC; ++k) dot += x[k] * p[k];
+            distance[i] = 1.0F - dot;
+        }
+        cost0[0] = startable[t] ? distance[0] : kNone;
+        len0[0] = 1.0F;
+        for (std::size_t i = 1; i < size; ++i) {
+            float cost = cost1[i - 1];
+            float length = len1[i - 1];
+            const bool skipLine = cost2[i - 1] * length < cost * len2[i - 1];
+            cost = skipLine ? cost2[i - 1] : cost;
+            length = skipLine ? len2[i - 1] : length;
+            if (i >= 2) {
+                const bool skipPhrase = cost1[i - 2] * length < cost * len1[i - 2];
+                cost = skipPhrase ? cost1[i - 2] : cost;
+                length = skipPhrase ? len1[i - 2] : length;
+            }
+            cost0[i] = cost + distance[i];
+            len0[i] = length + 1.0F;
+        }
+        if (cost0[size - 1] * bestLength < bestCost * len0[size - 1]) {
+            bestCost = cost0[size - 1];
+            bestLength = len0[size - 1];
+        }
+        std::swap(cost2, cost1);
+        std::swap(cost1, cost0);
+        std::swap(len2, len1);
+        std::swap(len1, len0);
+    }
+    return bestCost == kNone ? kNone : bestCost / bestLength;
+}
+
+}  // namespace
+
+PhraseSpotter::PhraseSpotter() {
+    frames_.reserve(kMaxFrames);
+    speech_.reserve(kMaxFrames);
+}
+
+void PhraseSpotter::Reset() {
+    frontEnd_.Reset();
+    frames_.clear();
+    speech_.clear();
+    speechFrames_ = 0;
+    judgedSpeech_ = -1;
+    heardRecording_ = false;
+}
+
+void PhraseSpotter::Feed(const std::int16_t* samples, bool speech) {
+    if (frames_.size() >= kMaxFrames) return;
+    const CepstrumFrontEnd::Frame frame = frontEnd_.Step(samples);
+    if (frames_.empty() && !speech) return;  // kept from the first speech on
+    frames_.push_back(frame);
+    speech_.push_back(speech);
+    if (speech) ++speechFrames_;
+}
+
+PhraseSpotter::Match PhraseSpotter::Score(std::span<const PhraseTemplate> phrases,
+                                          std::span<const float> frames) const {
+    Match match;
+    if (speechFrames_ == 0) return match;
+    // The line's own mean and spread over its speech are taken out, as they
+    // were from each phrase: what is left is the speech, not the voice or
+    // the channel.
+    const std::vector<Feature> all = CompareFeatures(frames_, speech_);
+    // Only speech is matched, with the pauses inside it: the silence that
+    // follows is left out.
+    std::vector<Feature> line;
+    std::vector<bool> startable;
+    int sinceSpeech = kPauseKept;
+    for (std::size_t j = 0; j < all.size(); ++j) {
+        bool speech = false;
+        for (std::size_t t = j * kFramesPerFeature; t < (j + 1) * kFramesPerFeature && t < speech_.size(); ++t)
+            speech = speech || speech_[t];
+        sinceSpeech = speech ? 0 : sinceSpeech + kFramesPerFeature;
+        if (sinceSpeech >= kPauseKept) continue;
+        line.push_back(all[j]);
+        startable.push_back(speech);
+    }
+    for (const PhraseTemplate& phrase : phrases) {
+        if (phrase.frames <= 0 || static_cast<std::size_t>(phrase.offset + phrase.frames) * kC > frames.size())
+            continue;
+        const float cost =
+            Warp(line, startable, frames.data() + static_cast<std::ptrdiff_t>(phrase.offset) * kC, phrase.frames);
+        float& best = phrase.machine ? match.machine : match.person;
+        best = std::min(best, cost);
+    }
+    return match;
+}
+
+bool PhraseSpotter::HeardRecording() {
+    if (speechFrames_ < kMinSpeechFrames) return false;
+    if (judgedSpeech_ != speechFrames_) {
+        const Match match = Score();
+        heardRecording_ = match.machine - kPersonWeight * match.person < kMachinePhrase;
+        judgedSpeech_ = speechFrames_;
+    }
+    return heardRecording_;
+}
+
+}  // namespace zorvan::audio

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "audio/amd/cepstrum.h"
+
+namespace zorvan::audio {
+
+// A spoken phrase to look for, as cepstrum frames (mean removed, each frame
+// of unit length), rendered at build time by a speech synthesiser in several
+// voices and speeds and sent through a telephone channel.
+struct PhraseTemplate {
+    bool machine;  // said by recordings ("leave a message"), or by people ("how can I help")
+    int offset;    // first frame in PhraseTemplateFrames()
+    int frames;
+};
+std::span<const PhraseTemplate> PhraseTemplates();
+std::span<const float> PhraseTemplateFrames();  // kFeatureSize floats per frame
+
+// Listens for the phrases only recordings say, in what the line said during
+// the decision window: each chunk's cepstra are kept, and when asked, every
+// phrase is matched against them by dynamic time warping with a free start
+// and end (a match may be half to twice the phrase's speed). A match's cost
+// is the mean cosine distance along its path.
+class PhraseSpotter {
+public:
+    static constexpr int kMaxFrames = 600;       // the decision window
+    static constexpr int kPauseKept = 10;        // frames of a pause matched with the speech
+    static constexpr int kMinSpeechFrames = 60;  // less than 0.6 s of speech is not judged
+    // A recording's phrase: the best machine phrase's cost, less a quarter
+    // of the best person's phrase's, is below this.
+    static constexpr float kMachinePhrase = 0.16F;
+    static constexpr float kPersonWeight = 0.25F;
+
+    struct Match {
+        float machine = 1.0F;  // the cheapest match of a recording's phrase
+        float person = 1.0F;   // ... and of a person's
+    };
+
+    PhraseSpotter();
+    void Reset();
+    // One chunk of 160 samples at 16 kHz, and whether it is speech.
+    void Feed(const std::int16_t* samples, bool speech);
+    Match Score() const { return Score(PhraseTemplates(), PhraseTemplateFrames()); }
+    Match Score(std::span<const PhraseTemplate> phrases, std::span<const float> frames) const;
+    // Whether what has been said so far holds a recording's phrase; asked
+    // again with no new speech, it answers from the last match.
+    bool HeardRecording();
+    int speechFrames() const { return speechFrames_; }
+
+private:
+    CepstrumFrontEnd frontEnd_;
+    std::vector<CepstrumFrontEnd::Frame> frames_;
+    std::vector<bool> speech_;
+    int speechFrames_ = 0;
+    int judgedSpeech_ = -1;  // speechFrames_ when last judged
+    bool heardRecording_ = false;
+};
+
+}  // namespace zorvan::audio

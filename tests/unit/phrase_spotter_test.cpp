@@ -1,0 +1,240 @@
+// The phrases of the second detection mode: the cepstrum front end, the
+// warping on made-up phrases, and the phrases rendered at build time heard
+// by the detector in speech from voices they were not made from, in
+// virtual time.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <random>
+
+#include "audio/amd/answering_machine_detector.h"
+#include "audio/amd/cepstrum.h"
+#include "audio/amd/phrase_spotter.h"
+#include "platform/um_events.h"
+#include "platform/virtual_event_loop.h"
+#include "support/audio_fixtures.h"
+#include "support/fake_skype_transport.h"
+#include "support/temp_dir.h"
+
+namespace zorvan {
+namespace {
+
+using namespace audio;
+
+constexpr int kRate = 16000;
+
+// A vowel-like sound: the harmonics of a 120 Hz voice shaped by two formants.
+void Vowel(std::vector<std::int16_t>& out, double seconds, double f1, double f2, double amplitude) {
+    const auto count = static_cast<std::size_t>(seconds * kRate);
+    const std::size_t start = out.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const double t = static_cast<double>(start + i) / kRate;
+        double v = 0;
+        for (int h = 1; h * 120.0 < 3800; ++h) {
+            const double f = h * 120.0;
+            const double gain = std::exp(-std::pow((f - f1) / 120, 2)) + std::exp(-std::pow((f - f2) / 160, 2)) + 0.02;
+            v += gain * std::sin(2 * std::numbers::pi * f * t);
+        }
+        out.push_back(static_cast<std::int16_t>(std::clamp(amplitude * v, -32768.0, 32767.0)));
+    }
+}
+
+void Quiet(std::vector<std::int16_t>& out, double seconds, std::mt19937& random) {
+    std::normal_distribution<double> n(0, 30);
+    for (auto i = static_cast<std::size_t>(seconds * kRate); i > 0; --i)
+        out.push_back(static_cast<std::int16_t>(n(random)));
+}
+
+// A made-up phrase of three vowels, each `length` seconds long.
+std::vector<std::int16_t> Phrase(const double (&formants)[3][2], double length, double amplitude = 3000) {
+    std::vector<std::int16_t> out;
+    for (const auto& f : formants) Vowel(out, length, f[0], f[1], amplitude);
+    return out;
+}
+
+std::vector<Feature> FeaturesOf(const std::vector<std::int16_t>& audio) {
+    CepstrumFrontEnd frontEnd;
+    std::vector<CepstrumFrontEnd::Frame> frames;
+    for (std::size_t i = 0; i + 160 <= audio.size(); i += 160) frames.push_back(frontEnd.Step(audio.data() + i));
+    return CompareFeatures(frames, std::vector<bool>(frames.size(), true));
+}
+
+constexpr double kAh[3][2] = {{700, 1200}, {300, 2300}, {500, 900}};
+constexpr double kOther[3][2] = {{400, 2000}, {650, 1000}, {280, 800}};
+
+TEST(CepstrumFrontEnd, FeaturesAreTheSameAtAnyLevelAndDifferForAnotherSound) {
+    const auto loud = FeaturesOf(Phrase(kAh, 0.3, 6000));
+    const auto quiet = FeaturesOf(Phrase(kAh, 0.3, 600));
+    const auto other = FeaturesOf(Phrase(kOther, 0.3, 6000));
+    ASSERT_EQ(loud.size(), 45u) << "one feature for each two 10 ms chunks";
+    double sameWorst = 1.0;
+    double otherMean = 0.0;
+    for (std::size_t t = 0; t < loud.size(); ++t) {
+        double same = 0;
+        double differ = 0;
+        double norm = 0;
+        for (int k = 0; k < kFeatureSize; ++k) {
+            same += loud[t][k] * quiet[t][k];
+            differ += loud[t][k] * other[t][k];
+            norm += loud[t][k] * loud[t][k];
+        }
+        EXPECT_NEAR(norm, 1.0, 1e-3);
+        sameWorst = std::min(sameWorst, same);
+        otherMean += differ / static_cast<double>(loud.size());
+    }
+    EXPECT_GT(sameWorst, 0.98) << "20 dB quieter, the same sound";
+    EXPECT_LT(otherMean, 0.5);
+}
+
+// The spotter against a table of two made-up phrases: a recording's and a
+// person's.
+struct MadeUpTable {
+    std::vector<PhraseTemplate> phrases;
+    std::vector<float> frames;
+    void Add(bool machine, const std::vector<std::int16_t>& audio) {
+        const auto features = FeaturesOf(audio);
+        phrases.push_back({machine, static_cast<int>(frames.size() / kFeatureSize), static_cast<int>(features.size())});
+        for (const auto& f : features) frames.insert(frames.end(), f.begin(), f.end());
+    }
+};
+
+PhraseSpotter::Match Hear(const std::vector<std::int16_t>& line, const MadeUpTable& table) {
+    PhraseSpotter spotter;
+    for (std::size_t i = 0; i + 160 <= line.size(); i += 160) {
+        double sum = 0;
+        for (std::size_t j = i; j < i + 160; ++j) sum += static_cast<double>(line[j]) * line[j];
+        spotter.Feed(line.data() + i, sum / 160 > 1e5);
+    }
+    return spotter.Score(table.phrases, table.frames);
+}
+
+TEST(PhraseSpotter, FindsAPhraseAnywhereFasterOrSlowerThanItWasMade) {
+    MadeUpTable table;
+    table.Add(true, Phrase(kAh, 0.2));
+    table.Add(false, Phrase(kOther, 0.2));
+    std::mt19937 random(3);
+    for (const double length : {0.14, 0.2, 0.3, 0.38}) {
+        SCOPED_TRACE(length);
+        std::vector<std::int16_t> line;
+        Quiet(line, 0.4, random);
+        Vowel(line, 0.3, 350, 1800, 3000);  // something else first
+        Quiet(line, 0.2, random);
+        const auto phrase = Phrase(kAh, length, 1500);
+        line.insert(line.end(), phrase.begin(), phrase.end());
+        Quiet(line, 1.0, random);
+        const auto match = Hear(line, table);
+        EXPECT_LT(match.machine, 0.15);
+        EXPECT_GT(match.person, match.machine + 0.15);
+    }
+    // Only other sounds, or the phrase's vowels in another order.
+    std::vector<std::int16_t> other;
+    Quiet(other, 0.4, random);
+    const double shuffled[3][2] = {kAh[2][0], kAh[2][1], kAh[0][0], kAh[0][1], kAh[1][0], kAh[1][1]};
+    for (const auto& phrase : {Phrase(kOther, 0.25), Phrase(shuffled, 0.25)})
+        other.insert(other.end(), phrase.begin(), phrase.end());
+    Quiet(other, 1.0, random);
+    const auto match = Hear(other, table);
+    EXPECT_GT(match.machine, 0.25);
+    EXPECT_LT(match.person, 0.12);
+    // Nothing said: nothing matched.
+    std::vector<std::int16_t> silence;
+    Quiet(silence, 2.0, random);
+    EXPECT_EQ(Hear(silence, table).machine, 1.0F);
+}
+
+// The detector in the second mode with its own voice activity detector,
+// fed speech rendered by espeak-ng through a telephone channel in voices
+// the phrase table was not made from.
+struct SpokenAnswer {
+    VirtualEventLoop loop;
+    test::EventLog log;
+    ScopedTarget target{loop, log};
+    AnsweringMachineDetector amd;
+    std::vector<std::int16_t> line;
+    std::size_t speechEnd = 0;  // chunk
+
+    SpokenAnswer(const std::string& text, const std::string& voice) {
+        test::TempDir dir;
+        const std::string raw = dir / "raw.wav";
+        const std::string phone = dir / "line.wav";
+        const std::string wav = dir / "speech.wav";
+        EXPECT_TRUE(test::Run("espeak-ng -v " + voice + " -s 160 -w '" + raw + "' '" + text + "' && sox -q -V1 '" +
+                              raw + "' -r 8000 -e u-law '" + phone + "' sinc 300-3400 && sox -q -V1 '" + phone +
+                              "' -r 16000 -e signed -b 16 '" + wav + "' reverse silence 1 0.02 0.5% reverse"));
+        std::mt19937 random(11);
+        Quiet(line, 0.3, random);
+        const auto speech = test::ReadWav(wav);
+        line.insert(line.end(), speech.begin(), speech.end());
+        speechEnd = line.size() / 160;
+        Quiet(line, 5.0, random);
+        amd.SetNotify(&loop, target.id());
+        amd.SetThreshold([] { return 2; });
+        amd.SetMode([] { return kAmdModeShape; });
+    }
+    // The verdict (0: a machine, 1: a person) and the chunk it came at.
+    std::pair<int, std::size_t> Run() {
+        amd.StartDetection();
+        for (std::size_t i = 0; i < line.size() / 160 && i < AmdClassifier::kWindowChunks; ++i) {
+            amd.Step(reinterpret_cast<const std::uint8_t*>(line.data() + i * 160));
+            loop.runPending();
+            for (const auto& e : log.Take()) {
+                if (e.id == um::UM_AMD_RESULT) return {static_cast<int>(e.wParam), i + 1};
+            }
+        }
+        amd.DetectionTimeout();  // the window's timer
+        loop.runPending();
+        for (const auto& e : log.Take()) {
+            if (e.id == um::UM_AMD_RESULT) return {static_cast<int>(e.wParam), AmdClassifier::kWindowChunks};
+        }
+        return {-1, 0};
+    }
+};
+
+TEST(AnsweringMachineDetectionShape, ARecordingsPhraseMakesAShortGreetingWithoutABeepAMachine) {
+    const std::string voices[] = {"en-us+m2", "en-gb+f4"};
+    for (const std::string& voice : voices) {
+        SCOPED_TRACE(voice);
+        for (const char* text : {"Hi, this is Robin. Please leave a message.", "Sam here, I will call you back.",
+                                 "The number you have dialed is not in service."}) {
+            SCOPED_TRACE(text);
+            SpokenAnswer answer(text, voice);
+            const auto [verdict, at] = answer.Run();
+            EXPECT_EQ(verdict, 0);
+            // Found at the first pause after the greeting (the voice
+            // activity detector holds on for about half a second), before
+            // the silence would have made it a person.
+            EXPECT_LE(at, answer.speechEnd + 100);
+        }
+        for (const char* text : {"Good afternoon, Oak Street Garage, how can I help?",
+                                 "Hello, this is Chris, who is calling please?", "Hello? Hello? Hello?"}) {
+            SCOPED_TRACE(text);
+            SpokenAnswer answer(text, voice);
+            const auto [verdict, at] = answer.Run();
+            EXPECT_EQ(verdict, 1);
+            EXPECT_GT(at, answer.speechEnd) << "after the person has stopped";
+        }
+    }
+}
+
+TEST(PhraseSpotter, TheBuiltTableHoldsEveryPhraseInEveryVoice) {
+    const auto phrases = PhraseTemplates();
+    const auto frames = PhraseTemplateFrames();
+    ASSERT_FALSE(phrases.empty());
+    int machine = 0;
+    int end = 0;
+    for (const PhraseTemplate& p : phrases) {
+        EXPECT_EQ(p.offset, end) << "one after another";
+        EXPECT_GE(p.frames, 5);
+        end = p.offset + p.frames;
+        machine += p.machine ? 1 : 0;
+    }
+    EXPECT_EQ(static_cast<std::size_t>(end) * kFeatureSize, frames.size());
+    EXPECT_GT(machine, 0);
+    EXPECT_LT(machine, static_cast<int>(phrases.size()));
+    for (float v : frames) ASSERT_TRUE(std::isfinite(v));
+}
+
+}  // namespace
+}  // namespace zorvan
