@@ -54,8 +54,10 @@ private:
 // - the silence count: within the decision window a line that is silent
 //   long enough in total is a person, one that keeps talking a machine;
 // - the opening's shape (AmdClassifier): what was said, how long, the
-//   silence after it and any tone; the detector keeps listening after a
-//   machine verdict so that a beep is not missed before the wait begins.
+//   silence after it and any tone, with the phrases only recordings say
+//   (PhraseSpotter) turning a person into a machine; the detector keeps
+//   listening after a machine verdict so that a beep is not missed before
+//   the wait begins.
 // For a machine, the end of a beep marks the end of its greeting at once,
 // and without one threshold seconds of unbroken silence do. The step
 // runs on the output stream thread, the operations on the main thread; one
@@ -87,9 +89,11 @@ public:
     // One 320-byte chunk of the remote party's voice.
     void Step(const std::uint8_t* chunk);
 
+    // In the second mode, a pause after which what was said so far is
+    // matched against the phrases only recordings say.
+    static constexpr int kPhrasePause = 30;
     // A beep that ended this many chunks before the wait begins still cues
     // the message at once.
-    static constexpr int kPhrasePause = 30;  // a pause after which the phrases are looked for
     static constexpr int kRecentBeepChunks = 30;
 
     // The decision window for a threshold (in the silence count), and the
