@@ -31,22 +31,29 @@
 # --third makes a third corpus, never used to set any of the detection's
 # numbers: other voices, texts and seed again.
 #
-#   scripts/make-amd-corpus.sh [--per-category N] [--check | --third] OUTPUT_FOLDER
+# --flite makes the third corpus in flite's voices instead of espeak-ng's
+# (three of the five are among those the detection's phrases are rendered in).
+#
+#   scripts/make-amd-corpus.sh [--per-category N] [--check | --third | --flite] OUTPUT_FOLDER
 set -euo pipefail
-usage="usage: make-amd-corpus.sh [--per-category N] [--check | --third] OUTPUT_FOLDER"
+usage="usage: make-amd-corpus.sh [--per-category N] [--check | --third | --flite] OUTPUT_FOLDER"
 per=40
 check=0
 third=0
+flite=0
 while [[ ${1:-} == --* ]]; do
   case $1 in
     --per-category) per=${2:?$usage}; shift 2 ;;
     --check) check=1; shift ;;
     --third) third=1; shift ;;
+    --flite) third=1; flite=1; shift ;;
     --help) echo "$usage"; exit 0 ;;
     *) echo "$usage" >&2; exit 2 ;;
   esac
 done
 out=${1:?$usage}
+# sox seeds its noise and dither afresh on every run unless told not to.
+sox() { command sox -R "$@"; }
 mkdir -p "$out"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -168,6 +175,9 @@ if [[ $third == 1 ]]; then
   beepGap=(0.05 0.7) beepHz=(450 1900) beepLength=(0.25 1.8)
   pauseFrom=0.8 pauseTo=1.8 lateFrom=1.3 lateTo=3.2 silentFrom=1.0 silentTo=2.0
 fi
+if [[ $flite == 1 ]]; then
+  voices=(flite:kal16 flite:awb flite:rms flite:slt flite:kal flite:slt)
+fi
 
 pick() { local -n list=$1; next; it=${list[$((r % ${#list[@]}))]}; }
 between() { next; it=$(awk -v a="$1" -v b="$2" -v r="$r" 'BEGIN { printf "%.2f", a + (b - a) * r / 32767 }'); }
@@ -175,7 +185,11 @@ seconds() { soxi -D "$1"; }
 
 # text voice speed loudness file: 16 kHz speech without its trailing silence.
 say() {
-  espeak-ng -v "$2" -s "$3" -w "$work/raw.wav" "$1"
+  if [[ $2 == flite:* ]]; then
+    flite -voice "${2#flite:}" --setf duration_stretch="$(awk -v s="$3" 'BEGIN { printf "%.2f", 165 / s }')" -t "$1" -o "$work/raw.wav"
+  else
+    espeak-ng -v "$2" -s "$3" -w "$work/raw.wav" "$1"
+  fi
   sox -q "$work/raw.wav" -r 16000 -c 1 -b 16 "$5" vol "$4" reverse silence 1 0.02 0.5% reverse
 }
 silence() { sox -q -n -r 16000 -c 1 -b 16 "$2" trim 0 "$1"; }

@@ -16,6 +16,8 @@ packages=(
   # the SIP gateway: SIP, RTP and G.711 (libre, librem and what their static
   # libraries need); a real SIP callee for its tests
   libre-dev librem-dev libssl-dev zlib1g-dev baresip-core
+  # the answering machine detection's phrases, rendered at build time
+  espeak-ng flite sox
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # a private session bus, test speech and sound, a virtual microphone, a virtual display

@@ -183,6 +183,29 @@ TEST(AmdClassifier, APersonIsHeardWaitingAfterWhatTheySaid) {
     EXPECT_EQ(triple.verdict, Verdict::Person);
     EXPECT_EQ(triple.at, 30 + 205 + AmdClassifier::kQuickSilence);
 
+    // The same three words, told apart by what they sound like: calls that
+    // repeat are a person at the quick wait; a greeting's first phrase in
+    // pieces ("Hi, you've reached Sarah.") waits as long as after a
+    // sentence. The words are asked about once, as they were said.
+    for (const bool alike : {true, false}) {
+        Sequence words;
+        std::vector<std::vector<AmdClassifier::Word>> asked;
+        words.classifier.SetCallsCheck([&](const std::vector<AmdClassifier::Word>& w) {
+            asked.push_back(w);
+            return alike;
+        });
+        words.Q(30).S(50).Q(25).S(50).Q(25).S(55).Q(300);
+        EXPECT_EQ(words.verdict, Verdict::Person);
+        EXPECT_EQ(words.at, 30 + 205 + (alike ? AmdClassifier::kQuickSilence : AmdClassifier::kPauseSilence));
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_EQ(asked[0], (std::vector<AmdClassifier::Word>{{30, 79}, {105, 154}, {180, 234}}));
+        words.classifier.Reset();
+        EXPECT_TRUE(words.classifier.words().empty());
+        words.verdict = Verdict::None;
+        words.Q(10).S(50).Q(20).S(50).Q(20).S(50).Q(100);
+        EXPECT_EQ(asked.size(), 2u) << "the check outlives a reset";
+    }
+
     // "City Cabs, how can I help?": the longer wait, as a greeting's pause
     // could follow such a sentence.
     Sequence shortGreeting;

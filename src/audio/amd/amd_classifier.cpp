@@ -10,9 +10,24 @@ bool LineLevel::Loud(float meanSquare) {
     return level > floor_ * kSpeechOverFloor;
 }
 
-int AmdClassifier::SilenceNeeded() const {
+void AmdClassifier::Reset() {
+    auto check = std::move(callsCheck_);
+    *this = AmdClassifier();
+    callsCheck_ = std::move(check);
+}
+
+bool AmdClassifier::Calls() {
+    if (!callsCheck_) return true;
+    if (checkedAt_ != lastSpeech_) {
+        calls_ = callsCheck_(wordList_);
+        checkedAt_ = lastSpeech_;
+    }
+    return calls_;
+}
+
+int AmdClassifier::SilenceNeeded() {
     if (span() <= kShortAnswer) return kQuickSilence;
-    return words_ >= 3 && longestWord_ <= kShortWord ? kQuickSilence : kPauseSilence;
+    return words_ >= 3 && longestWord_ <= kShortWord && Calls() ? kQuickSilence : kPauseSilence;
 }
 
 AmdClassifier::Verdict AmdClassifier::Feed(bool speech, bool toneHeard) {
@@ -22,12 +37,15 @@ AmdClassifier::Verdict AmdClassifier::Feed(bool speech, bool toneHeard) {
         if (onset_ < 0) {
             onset_ = wordStart_ = t;
             words_ = 1;
+            wordList_.push_back({t, t});
         } else if (t - lastSpeech_ - 1 >= kSplitChunks) {
             if (t - lastSpeech_ - 1 >= kResumeGap) resumed_ = t;
             wordStart_ = t;
             ++words_;
+            wordList_.push_back({t, t});
         }
         lastSpeech_ = t;
+        wordList_.back().second = t;
         longestWord_ = std::max(longestWord_, t - wordStart_ + 1);
         // A person who gets no answer says something short again; a
         // recording goes on with its text, as it does after a late start.

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <functional>
+#include <utility>
+#include <vector>
+
 namespace zorvan::audio {
 
 // The line's noise floor, followed by its quietest chunks: it drops to any
@@ -54,7 +58,16 @@ public:
     static constexpr int kLateTalk = 250;          // ... and goes on this long: a recording
     static constexpr int kClosingSilence = 50;     // silence enough when the window closes
 
-    void Reset() { *this = AmdClassifier(); }
+    // A word: its first and last chunk.
+    using Word = std::pair<int, int>;
+
+    // Resets all but the check set below.
+    void Reset();
+    // Whether a string of short words is someone calling into the line
+    // ("Hello? Hi? Hello?": two of the words alike) and not a greeting's
+    // first phrase said in pieces; asked once for what has been said. Without
+    // it every string of short words counts as calls.
+    void SetCallsCheck(std::function<bool(const std::vector<Word>&)> check) { callsCheck_ = std::move(check); }
     // One chunk: whether it is speech, and whether a tone was confirmed in it.
     Verdict Feed(bool speech, bool toneHeard);
     // The verdict when the window closes without one.
@@ -63,12 +76,14 @@ public:
     // Chunks fed so far, and of silence since the last speech.
     int chunks() const { return chunks_; }
     int silenceChunks() const { return silence(); }
+    const std::vector<Word>& words() const { return wordList_; }
 
 private:
     int span() const { return onset_ < 0 ? 0 : lastSpeech_ - onset_ + 1; }
     int silence() const { return onset_ < 0 ? chunks_ : chunks_ - lastSpeech_ - 1; }
     // The silence that makes a person after what has been said.
-    int SilenceNeeded() const;
+    int SilenceNeeded();
+    bool Calls();
 
     int chunks_ = 0;
     int onset_ = -1;        // first chunk of speech
@@ -77,6 +92,10 @@ private:
     int wordStart_ = -1;
     int words_ = 0;
     int longestWord_ = 0;
+    std::vector<Word> wordList_;
+    std::function<bool(const std::vector<Word>&)> callsCheck_;
+    int checkedAt_ = -1;  // lastSpeech_ when last checked
+    bool calls_ = true;
 };
 
 }  // namespace zorvan::audio

@@ -42,7 +42,20 @@ int ChunkVad::Decide(const std::int16_t* samples) {
     return last_ = vad_process(state_, frame_);
 }
 
-AnsweringMachineDetector::AnsweringMachineDetector(ChunkFrames frames) : vad_(frames) {}
+AnsweringMachineDetector::AnsweringMachineDetector(ChunkFrames frames) : vad_(frames) {
+    // People calling into a silent line repeat themselves ("Hello? Hello?");
+    // a greeting's first phrase said in pieces does not.
+    classifier_.SetCallsCheck([this](const std::vector<AmdClassifier::Word>& words) {
+        const int onset = words.front().first;
+        const auto from = [onset](AmdClassifier::Word w) { return std::pair{w.first - onset, w.second - onset}; };
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            for (std::size_t j = i + 1; j < words.size(); ++j) {
+                if (phrases_.Likeness(from(words[i]), from(words[j])) < kAlikeWords) return true;
+            }
+        }
+        return false;
+    });
+}
 
 void AnsweringMachineDetector::SetNotify(EventLoop* loop, TargetId target) {
     std::lock_guard lock(mutex_);

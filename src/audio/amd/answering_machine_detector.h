@@ -92,6 +92,8 @@ public:
     // In the second mode, a pause after which what was said so far is
     // matched against the phrases only recordings say.
     static constexpr int kPhrasePause = 30;
+    // Two words this alike (PhraseSpotter::Likeness) are someone calling.
+    static constexpr float kAlikeWords = 0.25F;
     // A beep that ended this many chunks before the wait begins still cues
     // the message at once.
     static constexpr int kRecentBeepChunks = 30;

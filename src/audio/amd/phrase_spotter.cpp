@@ -15,7 +15,7 @@ constexpr int kC = kFeatureSize;
 // per line frame, or skips one of either. Paths are compared by their mean
 // cost, cross-multiplied so that no division is needed; a column depends
 // only on the two before it, so each is computed without branches.
-float Warp(const std::vector<Feature>& line, const std::vector<bool>& startable, const float* phrase, int m) {
+float Warp(const std::vector<Feature>& line, const std::vector<unsigned char>& startable, const float* phrase, int m) {
     constexpr float kNone = std::numeric_limits<float>::infinity();
     const auto size = static_cast<std::size_t>(m);
     std::vector<float> distance(size);
@@ -95,7 +95,7 @@ PhraseSpotter::Match PhraseSpotter::Score(std::span<const PhraseTemplate> phrase
     // Only speech is matched, with the pauses inside it: the silence that
     // follows is left out.
     std::vector<Feature> line;
-    std::vector<bool> startable;
+    std::vector<unsigned char> startable;
     int sinceSpeech = kPauseKept;
     for (std::size_t j = 0; j < all.size(); ++j) {
         bool speech = false;
@@ -115,6 +115,57 @@ PhraseSpotter::Match PhraseSpotter::Score(std::span<const PhraseTemplate> phrase
         best = std::min(best, cost);
     }
     return match;
+}
+
+float PhraseSpotter::Likeness(std::pair<int, int> a, std::pair<int, int> b) const {
+    const std::vector<Feature> all = CompareFeatures(frames_, speech_);
+    const auto range = [&](std::pair<int, int> r) {
+        const int first = std::max(r.first, 0) / kFramesPerFeature;
+        const int last = std::min(r.second / kFramesPerFeature, static_cast<int>(all.size()) - 1);
+        return std::pair{first, last - first + 1};
+    };
+    const auto [aFirst, n] = range(a);
+    const auto [bFirst, m] = range(b);
+    if (n < 2 || m < 2 || n > 2 * m || m > 2 * n) return 1.0F;
+    // The warping of Warp() with both ends fixed: it starts on both first
+    // features and ends on both last ones.
+    constexpr float kNone = std::numeric_limits<float>::infinity();
+    const auto size = static_cast<std::size_t>(m);
+    std::vector<float> cost0(size, kNone), cost1(size, kNone), cost2(size, kNone);
+    std::vector<float> len0(size, 1.0F), len1(size, 1.0F), len2(size, 1.0F);
+    for (int t = 0; t < n; ++t) {
+        const float* x = all[static_cast<std::size_t>(aFirst + t)].data();
+        for (std::size_t i = 0; i < size; ++i) {
+            const float* p = all[static_cast<std::size_t>(bFirst) + i].data();
+            float dot = 0.0F;
+            for (int k = 0; k < kC; ++k) dot += x[k] * p[k];
+            float cost = kNone;
+            float length = 1.0F;
+            if (t == 0 && i == 0) {
+                cost = 0.0F;
+                length = 0.0F;
+            } else if (i >= 1) {
+                cost = cost1[i - 1];
+                length = len1[i - 1];
+                if (cost2[i - 1] * length < cost * len2[i - 1]) {
+                    cost = cost2[i - 1];
+                    length = len2[i - 1];
+                }
+                if (i >= 2 && cost1[i - 2] * length < cost * len1[i - 2]) {
+                    cost = cost1[i - 2];
+                    length = len1[i - 2];
+                }
+            }
+            cost0[i] = cost + (1.0F - dot);
+            len0[i] = length + 1.0F;
+        }
+        std::swap(cost2, cost1);
+        std::swap(cost1, cost0);
+        std::swap(len2, len1);
+        std::swap(len1, len0);
+    }
+    const float end = cost1[size - 1];
+    return end == kNone ? 1.0F : end / len1[size - 1];
 }
 
 bool PhraseSpotter::HeardRecording() {

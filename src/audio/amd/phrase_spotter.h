@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "audio/amd/cepstrum.h"
@@ -48,6 +49,10 @@ public:
     // Whether what has been said so far holds a recording's phrase; asked
     // again with no new speech, it answers from the last match.
     bool HeardRecording();
+    // How alike two stretches of what was said sound, as chunks counted from
+    // the first speech (first and last, inclusive): the mean distance of
+    // the best warping of one onto the other, 0 alike, 1 and more unlike.
+    float Likeness(std::pair<int, int> a, std::pair<int, int> b) const;
     int speechFrames() const { return speechFrames_; }
 
 private:
