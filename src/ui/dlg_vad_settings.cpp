@@ -120,8 +120,9 @@ CDlgVADsettings::CDlgVADsettings(Services services, const SettingsData& v, QWidg
     mode_->setCurrentIndex(audio::AmdMode(v.amdmode));
     mode_->setToolTip(QStringLiteral(
         "Silence after the answer: a line that falls silent soon after the answer is a person.\n"
-        "Shape of the answer and the beep: judges how long and how the line speaks, its pauses and any "
-        "beep,\nand leaves the message as the machine's beep ends."));
+        "Shape of the answer and the beep: judges how long and how the line speaks, its pauses, any "
+        "beep\nand the phrases only recordings say (\"leave a message\"), and leaves the message as the "
+        "machine's beep ends."));
     modeLabel->setBuddy(mode_);
     modeRow->addWidget(modeLabel);
     modeRow->addWidget(mode_);
