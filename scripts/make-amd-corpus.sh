@@ -31,21 +31,26 @@
 # --third makes a third corpus, never used to set any of the detection's
 # numbers: other voices, texts and seed again.
 #
+# --fourth makes a fourth, made after all of the detection's numbers were
+# set, with voices, texts and a seed of its own.
+#
 # --flite makes the third corpus in flite's voices instead of espeak-ng's
 # (three of the five are among those the detection's phrases are rendered in).
 #
-#   scripts/make-amd-corpus.sh [--per-category N] [--check | --third | --flite] OUTPUT_FOLDER
+#   scripts/make-amd-corpus.sh [--per-category N] [--check | --third | --fourth | --flite] OUTPUT_FOLDER
 set -euo pipefail
-usage="usage: make-amd-corpus.sh [--per-category N] [--check | --third | --flite] OUTPUT_FOLDER"
+usage="usage: make-amd-corpus.sh [--per-category N] [--check | --third | --fourth | --flite] OUTPUT_FOLDER"
 per=40
 check=0
 third=0
+fourth=0
 flite=0
 while [[ ${1:-} == --* ]]; do
   case $1 in
     --per-category) per=${2:?$usage}; shift 2 ;;
     --check) check=1; shift ;;
     --third) third=1; shift ;;
+    --fourth) fourth=1; shift ;;
     --flite) third=1; flite=1; shift ;;
     --help) echo "$usage"; exit 0 ;;
     *) echo "$usage" >&2; exit 2 ;;
@@ -174,6 +179,40 @@ if [[ $third == 1 ]]; then
   beepVolume=0.25 noiseFrom=0.015 noiseTo=0.04
   beepGap=(0.05 0.7) beepHz=(450 1900) beepLength=(0.25 1.8)
   pauseFrom=0.8 pauseTo=1.8 lateFrom=1.3 lateTo=3.2 silentFrom=1.0 silentTo=2.0
+fi
+if [[ $fourth == 1 ]]; then
+  seed=9001
+  voices=(en-us+f1 en-gb+m5 en-us-nyc+m6 en-029+f3 en-gb-scotland+f4 en+m2)
+  speeds=(150 180 210)
+  loudness=(0.3 0.6 0.9)
+  oneword=("Hello?" "Yes, hello?" "Hi?" "Who's this?")
+  twowords=("Hello?|Hello?" "Hi?|Can you hear me?")
+  triple=("Hello? Hello? Hello?" "Hi? Hi? Hello?")
+  business=(
+    "Good morning, Hillside Vets, Rachel speaking."
+    "Metro Taxis, where can we pick you up?"
+    "Hello, Parkview School office, how may I help you?"
+    "Afternoon, Brooks and Partners, Jim here."
+  )
+  silentword=("Hello?" "Yes?")
+  long=(
+    "Hello, you have reached Tom and Lisa. We are not able to answer the phone right now. Please leave your name and a short message and we will call you back."
+    "Thank you for calling Greenfield Library. The library is closed at the moment. Please leave a message with your name and number after the tone."
+  )
+  short=("Hi, Jess here, leave a message." "This is Mark, please leave a message." "You've reached Amy, call you back soon." "Leave a message after the tone.")
+  pause=(
+    "Hi, this is Leo.|I can't take your call right now, please leave a message."
+    "Good day, you have reached Wilson Builders.|We are on site, leave your details after the beep."
+  )
+  late=("Hi, you have reached the Lee family, please leave a message after the beep." "This is Nick's phone, I'm not available, please leave a message.")
+  carrier=(
+    "The number you have called has been disconnected. Please check the number and try again."
+    "Sorry, the person you are calling is not available. Please try your call again later."
+    "This call cannot be completed at this time. Please try again later."
+  )
+  beepVolume=0.3 noiseFrom=0.01 noiseTo=0.04
+  beepGap=(0.05 0.6) beepHz=(420 1950) beepLength=(0.2 1.6)
+  pauseFrom=0.8 pauseTo=1.8 lateFrom=1.3 lateTo=3.0 silentFrom=1.0 silentTo=2.0
 fi
 if [[ $flite == 1 ]]; then
   voices=(flite:kal16 flite:awb flite:rms flite:slt flite:kal flite:slt)
