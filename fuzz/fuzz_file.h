@@ -1,24 +1,32 @@
 #pragma once
 
 // The readers under fuzzing take paths, as the program gives them: each
-// input is written to one file in a folder of the process's own.
+// input is written to one file in a folder of the process's own, which is
+// removed when the process exits.
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 namespace zorvan::fuzz {
 
 inline const std::string& Folder() {
-    static const std::string folder = [] {
+    // Never destroyed, so that it is still there when the folder is removed.
+    static const std::string& folder = *[] {
         const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/zorvan-fuzz-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+        auto* pattern = new std::string(std::string(base != nullptr ? base : "/tmp") + "/zorvan-fuzz-XXXXXX");
+        if (::mkdtemp(pattern->data()) == nullptr) std::abort();
         return pattern;
     }();
+    static const bool removedAtExit = std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }) == 0;
+    (void)removedAtExit;
     return folder;
 }
 
