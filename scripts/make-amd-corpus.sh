@@ -37,14 +37,18 @@
 # --flite makes the third corpus in flite's voices instead of espeak-ng's
 # (three of the five are among those the detection's phrases are rendered in).
 #
-#   scripts/make-amd-corpus.sh [--per-category N] [--check | --third | --fourth | --flite] OUTPUT_FOLDER
+# --festival makes a fifth, in festival's voices (another synthesiser), with
+# texts of its own (and the third corpus's seed).
+#
+#   scripts/make-amd-corpus.sh [--per-category N] [--check | --third | --fourth | --flite | --festival] OUTPUT_FOLDER
 set -euo pipefail
-usage="usage: make-amd-corpus.sh [--per-category N] [--check | --third | --fourth | --flite] OUTPUT_FOLDER"
+usage="usage: make-amd-corpus.sh [--per-category N] [--check | --third | --fourth | --flite | --festival] OUTPUT_FOLDER"
 per=40
 check=0
 third=0
 fourth=0
 flite=0
+festival=0
 while [[ ${1:-} == --* ]]; do
   case $1 in
     --per-category) per=${2:?$usage}; shift 2 ;;
@@ -52,6 +56,7 @@ while [[ ${1:-} == --* ]]; do
     --third) third=1; shift ;;
     --fourth) fourth=1; shift ;;
     --flite) third=1; flite=1; shift ;;
+    --festival) festival=1; shift ;;
     --help) echo "$usage"; exit 0 ;;
     *) echo "$usage" >&2; exit 2 ;;
   esac
@@ -214,6 +219,43 @@ if [[ $fourth == 1 ]]; then
   beepGap=(0.05 0.6) beepHz=(420 1950) beepLength=(0.2 1.6)
   pauseFrom=0.8 pauseTo=1.8 lateFrom=1.3 lateTo=3.0 silentFrom=1.0 silentTo=2.0
 fi
+if [[ $festival == 1 ]]; then
+  seed=4242
+  voices=(festival:kal_diphone festival:ked_diphone festival:cmu_us_slt_arctic_hts)
+  speeds=(145 170 200)
+  loudness=(0.3 0.55 0.95)
+  oneword=("Hello?" "Yeah?" "Hello, yes?" "Hiya." "Good evening.")
+  twowords=("Hello?|Hello? Who is this?" "Yes?|Is anyone there?" "Hello?|Hi?")
+  triple=("Hello? Hello? Hello?" "Hello, hello, who's there?" "Yes? Yes? Hello?")
+  business=(
+    "Good morning, Oakridge Dental Practice, this is Helen, how can I help you today?"
+    "Thanks for calling Sunrise Bakery, Dave speaking."
+    "City Plumbing, this is Frank, what seems to be the problem?"
+    "Hello, Lakeside Hotel reception, Anna speaking, how may I help?"
+  )
+  silentword=("Hello?" "Hello, who is it?" "Yes?")
+  long=(
+    "Hi, you have reached Ben and Clara. We can't get to the phone right now. Leave us your name and number and we will return your call as soon as we can."
+    "Thank you for calling the Harbour Medical Centre. Our reception is closed. If this is an emergency, please hang up and dial nine one one, otherwise leave a message after the tone."
+    "Hello, this is Victor Hughes. I am out of the office until Monday. Please leave a detailed message and I will get back to you on my return."
+  )
+  short=("Hey, it's Zoe. Leave a message." "Olly here, speak after the beep." "Sorry, can't talk. Leave a message." "This is Ray. Message after the tone." "Nina. Please leave a message.")
+  pause=(
+    "Hi, it's Paula.|Sorry I missed your call, leave a message and I'll call you back."
+    "You have reached Grant Electrical.|We are closed for the day. Please leave your details after the tone."
+    "Hello, this is the Novak residence.|We are not home, please leave a message after the beep."
+  )
+  late=("Hello, you've reached Sean. I can't answer right now, leave a message after the beep." "Thank you for calling. The person you want is not available. Please leave a message.")
+  carrier=(
+    "The number you have dialled is not recognised. Please check and try again."
+    "The mobile phone you are calling is switched off. Please try again later."
+    "We are sorry, your call cannot be connected. Please hang up and try again."
+    "The person you are calling is not available. Please leave a message after the tone."
+  )
+  beepVolume=0.35 noiseFrom=0.01 noiseTo=0.035
+  beepGap=(0.05 0.65) beepHz=(410 1900) beepLength=(0.2 1.7)
+  pauseFrom=0.8 pauseTo=1.7 lateFrom=1.4 lateTo=3.0 silentFrom=1.0 silentTo=2.0
+fi
 if [[ $flite == 1 ]]; then
   voices=(flite:kal16 flite:awb flite:rms flite:slt flite:kal flite:slt)
 fi
@@ -226,6 +268,11 @@ seconds() { soxi -D "$1"; }
 say() {
   if [[ $2 == flite:* ]]; then
     flite -voice "${2#flite:}" --setf duration_stretch="$(awk -v s="$3" 'BEGIN { printf "%.2f", 165 / s }')" -t "$1" -o "$work/raw.wav"
+  elif [[ $2 == festival:* ]]; then
+    printf '%s\n' "$1" > "$work/text.txt"
+    text2wave -eval "(voice_${2#festival:})" \
+      -eval "(Parameter.set 'Duration_Stretch $(awk -v s="$3" 'BEGIN { printf "%.2f", 165 / s }'))" \
+      -o "$work/raw.wav" "$work/text.txt"
   else
     espeak-ng -v "$2" -s "$3" -w "$work/raw.wav" "$1"
   fi

@@ -10,14 +10,15 @@
 set -euo pipefail
 usage="usage: make-phrase-templates.sh PHRASES.txt PHRASE_TABLE_TOOL OUTPUT.cpp"
 phrases=${1:?$usage}; tool=${2:?$usage}; out=${3:?$usage}
-for program in espeak-ng flite sox; do
+for program in espeak-ng flite text2wave sox; do
   command -v "$program" >/dev/null || { echo "make-phrase-templates: $program is needed (scripts/setup.sh installs it)" >&2; exit 1; }
 done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 voices=(en-us+m1 en-gb+f1 en-us+f4 en-gb-x-gbcwmd+m2 en-gb-scotland+f1 en-029+m2 en-us-nyc+f1 en-gb-x-rp+m6
         en-us+m4 en-gb+m1 en-gb+f2 en-us+f5 en-029+f1 en-gb-scotland+m1 en-gb-x-gbclan+m3 en+f3
-        flite:slt flite:rms flite:kal16)
+        flite:slt flite:rms flite:kal16
+        festival:kal_diphone festival:ked_diphone festival:cmu_us_slt_arctic_hts)
 speeds=(140 190)
 # render VOICE_NUMBER VOICE: every phrase in one voice, listed in
 # list-VOICE_NUMBER.tsv.
@@ -31,6 +32,11 @@ render() {
       if [[ $voice == flite:* ]]; then
         flite -voice "${voice#flite:}" --setf duration_stretch="$(awk -v s="$speed" 'BEGIN { printf "%.2f", 165 / s }')" \
           -t "$text" -o "$file.wav"
+      elif [[ $voice == festival:* ]]; then
+        printf '%s\n' "$text" > "$file.txt"
+        text2wave -eval "(voice_${voice#festival:})" \
+          -eval "(Parameter.set 'Duration_Stretch $(awk -v s="$speed" 'BEGIN { printf "%.2f", 165 / s }'))" \
+          -o "$file.wav" "$file.txt"
       else
         espeak-ng -v "$voice" -s "$speed" -w "$file.wav" "$text"
       fi

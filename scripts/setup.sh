@@ -17,7 +17,7 @@ packages=(
   # libraries need); a real SIP callee for its tests
   libre-dev librem-dev libssl-dev zlib1g-dev baresip-core
   # the answering machine detection's phrases, rendered at build time
-  espeak-ng flite sox
+  espeak-ng flite festival festvox-kallpc16k festvox-kdlpc16k festvox-us-slt-hts sox
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # a private session bus, test speech and sound, a virtual microphone, a virtual display

@@ -155,8 +155,9 @@ struct SpokenAnswer {
     std::vector<std::int16_t> line;
     std::size_t speechEnd = 0;  // chunk
 
-    // Each text after the first follows a pause of `pause` seconds.
-    SpokenAnswer(const std::vector<std::string>& texts, const std::string& voice, double pause = 1.5) {
+    // Each text after the first follows a pause of `pause` seconds; spoken
+    // at `speed` words a minute.
+    SpokenAnswer(const std::vector<std::string>& texts, const std::string& voice, double pause = 1.5, int speed = 160) {
         test::TempDir dir;
         const std::string raw = dir / "raw.wav";
         const std::string phone = dir / "line.wav";
@@ -165,7 +166,7 @@ struct SpokenAnswer {
         Quiet(line, 0.3, random);
         for (const std::string& text : texts) {
             if (&text != &texts.front()) Quiet(line, pause, random);
-            EXPECT_TRUE(test::Run("espeak-ng -v " + voice + " -s 160 -w '" + raw + "' '" + text +
+            EXPECT_TRUE(test::Run("espeak-ng -v " + voice + " -s " + std::to_string(speed) + " -w '" + raw + "' '" + text +
                                   "' && sox -R -q -V1 '" + raw + "' -r 8000 -e u-law '" + phone +
                                   "' sinc 300-3400 && sox -R -q -V1 '" + phone + "' -r 16000 -e signed -b 16 '" + wav +
                                   "' reverse silence 1 0.02 0.5% reverse"));
@@ -220,6 +221,22 @@ TEST(AnsweringMachineDetectionShape, ARecordingsPhraseMakesAShortGreetingWithout
             EXPECT_EQ(verdict, 1);
             EXPECT_GT(at, answer.speechEnd) << "after the person has stopped";
         }
+    }
+}
+
+TEST(AnsweringMachineDetectionShape, AGreetingThatTalksOnIsAMachineUnlessItIsInAPersonsWords) {
+    // Said slowly, both talk past the longest greeting a person gives.
+    for (const std::string voice : {"en-us+m2", "en-gb+f4"}) {
+        SCOPED_TRACE(voice);
+        SpokenAnswer person({"Good morning, Riverside Garage, Paul here, what can I do for you?"}, voice, 0, 105);
+        ASSERT_GT(person.speechEnd, 500u);
+        EXPECT_EQ(person.Run(), std::make_pair(1, std::size_t{AmdClassifier::kWindowChunks}))
+            << "a person, when the window closes";
+        SpokenAnswer machine({"Hello, you have reached the Parkers, we are not at home, please leave a message."}, voice, 0,
+                             105);
+        const auto [verdict, at] = machine.Run();
+        EXPECT_EQ(verdict, 0);
+        EXPECT_LT(at, machine.speechEnd) << "while it talks";
     }
 }
 

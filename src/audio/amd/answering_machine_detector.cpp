@@ -74,6 +74,7 @@ void AnsweringMachineDetector::ResetShape() {
     phrases_.Reset();
     listening_ = false;
     sinceBeep_ = -1;
+    heldByPerson_ = false;
 }
 
 int AnsweringMachineDetector::mode() const {
@@ -143,7 +144,14 @@ void AnsweringMachineDetector::DetectionTimeout() {
     if (activeMode_ == kAmdModeShape) {
         // The classifier decides at the close; the line is still followed
         // after a machine verdict, so nothing of the detectors is reset.
-        if (state_ == AmdDetecting && loop_ != nullptr && notify_ != kNoTarget) Verdict(classifier_.Timeout());
+        if (state_ == AmdDetecting && loop_ != nullptr && notify_ != kNoTarget) {
+            auto verdict = classifier_.Timeout();
+            // Still talking, but in a person's words.
+            if (verdict == AmdClassifier::Verdict::Machine && heldByPerson_ && phrases_.HeardPerson()) {
+                verdict = AmdClassifier::Verdict::Person;
+            }
+            Verdict(verdict);
+        }
         if (state_ == AmdDetecting) state_ = AmdIdle;
         if (!listening_ && state_ == AmdIdle) {
             vad_.Reset();
@@ -181,6 +189,14 @@ void AnsweringMachineDetector::StepShape(const std::int16_t* samples, int d, boo
         // recording's phrase.
         if (verdict == AmdClassifier::Verdict::None && classifier_.silenceChunks() == kPhrasePause && phrases_.HeardRecording()) {
             verdict = AmdClassifier::Verdict::Machine;
+        }
+        // Talk that goes on is a recording's, unless it is a person's long
+        // greeting ("Good morning, Riverside Garage, ... how can I help?"):
+        // then the window's close decides.
+        if (verdict == AmdClassifier::Verdict::Machine && tone != ToneDetector::Event::ToneHeard &&
+            (heldByPerson_ || phrases_.HeardPerson())) {
+            heldByPerson_ = true;
+            verdict = AmdClassifier::Verdict::None;
         }
         if (verdict != AmdClassifier::Verdict::None && canNotify) Verdict(verdict);
     } else if (state_ == AmdAwaitGreetingEnd && tone == ToneDetector::Event::BeepEnded && canNotify) {

@@ -72,7 +72,7 @@ void PhraseSpotter::Reset() {
     speech_.clear();
     speechFrames_ = 0;
     judgedSpeech_ = -1;
-    heardRecording_ = false;
+    judged_ = Match{};
 }
 
 void PhraseSpotter::Feed(const std::int16_t* samples, bool speech) {
@@ -168,14 +168,24 @@ float PhraseSpotter::Likeness(std::pair<int, int> a, std::pair<int, int> b) cons
     return end == kNone ? 1.0F : end / len1[size - 1];
 }
 
-bool PhraseSpotter::HeardRecording() {
-    if (speechFrames_ < kMinSpeechFrames) return false;
+const PhraseSpotter::Match& PhraseSpotter::Judged() {
     if (judgedSpeech_ != speechFrames_) {
-        const Match match = Score();
-        heardRecording_ = match.machine - kPersonWeight * match.person < kMachinePhrase;
+        judged_ = Score();
         judgedSpeech_ = speechFrames_;
     }
-    return heardRecording_;
+    return judged_;
+}
+
+bool PhraseSpotter::HeardRecording() {
+    if (speechFrames_ < kMinSpeechFrames) return false;
+    const Match& match = Judged();
+    return match.machine - kPersonWeight * match.person < kMachinePhrase;
+}
+
+bool PhraseSpotter::HeardPerson() {
+    if (speechFrames_ < kMinSpeechFrames || HeardRecording()) return false;
+    const Match& match = Judged();
+    return match.person < kPersonPhrase && match.person < match.machine;
 }
 
 }  // namespace zorvan::audio

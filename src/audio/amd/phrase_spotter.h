@@ -34,6 +34,9 @@ public:
     // of the best person's phrase's, is below this.
     static constexpr float kMachinePhrase = 0.16F;
     static constexpr float kPersonWeight = 0.25F;
+    // A person's phrase: the best person's phrase costs less than this and
+    // less than the best recording's, and no recording's phrase was heard.
+    static constexpr float kPersonPhrase = 0.2F;
 
     struct Match {
         float machine = 1.0F;  // the cheapest match of a recording's phrase
@@ -49,6 +52,9 @@ public:
     // Whether what has been said so far holds a recording's phrase; asked
     // again with no new speech, it answers from the last match.
     bool HeardRecording();
+    // Whether what has been said so far holds a person's phrase ("how can I
+    // help", "good morning": a recording cannot know the time of day).
+    bool HeardPerson();
     // How alike two stretches of what was said sound, as chunks counted from
     // the first speech (first and last, inclusive): the mean distance of
     // the best warping of one onto the other, 0 alike, 1 and more unlike.
@@ -60,8 +66,10 @@ private:
     std::vector<CepstrumFrontEnd::Frame> frames_;
     std::vector<bool> speech_;
     int speechFrames_ = 0;
+    const Match& Judged();
+
     int judgedSpeech_ = -1;  // speechFrames_ when last judged
-    bool heardRecording_ = false;
+    Match judged_;
 };
 
 }  // namespace zorvan::audio
