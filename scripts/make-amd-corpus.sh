@@ -40,15 +40,19 @@
 # --festival makes a fifth, in festival's voices (another synthesiser), with
 # texts of its own (and the third corpus's seed).
 #
-#   scripts/make-amd-corpus.sh [--per-category N] [--check | --third | --fourth | --flite | --festival] OUTPUT_FOLDER
+# --sixth makes a sixth, made after everything was set: three of espeak-ng's
+# named voices and festival's three, texts and a seed of its own.
+#
+#   scripts/make-amd-corpus.sh [--per-category N] [--check | --third | --fourth | --flite | --festival | --sixth] OUTPUT_FOLDER
 set -euo pipefail
-usage="usage: make-amd-corpus.sh [--per-category N] [--check | --third | --fourth | --flite | --festival] OUTPUT_FOLDER"
+usage="usage: make-amd-corpus.sh [--per-category N] [--check | --third | --fourth | --flite | --festival | --sixth] OUTPUT_FOLDER"
 per=40
 check=0
 third=0
 fourth=0
 flite=0
 festival=0
+sixth=0
 while [[ ${1:-} == --* ]]; do
   case $1 in
     --per-category) per=${2:?$usage}; shift 2 ;;
@@ -57,6 +61,7 @@ while [[ ${1:-} == --* ]]; do
     --fourth) fourth=1; shift ;;
     --flite) third=1; flite=1; shift ;;
     --festival) festival=1; shift ;;
+    --sixth) sixth=1; shift ;;
     --help) echo "$usage"; exit 0 ;;
     *) echo "$usage" >&2; exit 2 ;;
   esac
@@ -255,6 +260,44 @@ if [[ $festival == 1 ]]; then
   beepVolume=0.35 noiseFrom=0.01 noiseTo=0.035
   beepGap=(0.05 0.65) beepHz=(410 1900) beepLength=(0.2 1.7)
   pauseFrom=0.8 pauseTo=1.7 lateFrom=1.4 lateTo=3.0 silentFrom=1.0 silentTo=2.0
+fi
+if [[ $sixth == 1 ]]; then
+  seed=31337
+  voices=(en-us+Annie festival:ked_diphone en-gb+Andy festival:cmu_us_slt_arctic_hts en-gb-x-rp+Belinda
+          festival:kal_diphone)
+  speeds=(140 170 205)
+  loudness=(0.3 0.6 1.0)
+  oneword=("Hello?" "Hello, yes?" "Yep?" "Hello, who's calling?" "Morning.")
+  twowords=("Hello?|Hello? I can't hear you." "Yes?|Hello?" "Hi?|Is somebody there?")
+  triple=("Hello? Hello? Hello?" "Hello, hello? Hello?" "Hi? Hello? Hello?")
+  business=(
+    "Good afternoon, Maple Street Surgery, Sophie speaking, how can I help?"
+    "Bright Sparks Electrical, Kevin here."
+    "Morning, Greenway Travel, this is Lucy, what can I do for you?"
+    "Hello, Castle Insurance, claims department, Mike speaking."
+  )
+  silentword=("Hello?" "Yes, hello?" "Who is this?")
+  long=(
+    "Hi there, you've reached Fiona. I'm not around at the moment, but if you leave your name and number I'll give you a ring later."
+    "Welcome to Dalton Removals. Our office is now closed. Our opening hours are eight till six, Monday to Saturday. Please call back then, or leave a message after the tone."
+    "This is the answering service for Doctor Hassan. Please state your name, your date of birth and the reason for your call, and the surgery will contact you."
+  )
+  short=("It's Liam, leave a message." "Hi, Tess here. Please leave a message." "Joe's phone. Leave a message." "Ivy. Speak after the tone." "You've reached Kate. Leave a message.")
+  pause=(
+    "Hello, it's Martin.|I'm busy right now, so leave a message and I'll call you back."
+    "Hi, you've reached the Okafor family.|We can't take your call, please leave a message."
+    "Thanks for calling Pine Dental.|We are closed right now, please leave a message after the beep."
+  )
+  late=("Hi, this is Owen, sorry I missed you, leave a message after the beep." "You have reached the voicemail of Sandra Cole. Please leave a message.")
+  carrier=(
+    "The number you have called is not available. Please try again later."
+    "Your call could not be connected. Please check the number you have dialled."
+    "The person you are calling is unavailable. Please leave your message after the tone."
+    "This number is no longer in service."
+  )
+  beepVolume=0.35 noiseFrom=0.01 noiseTo=0.035
+  beepGap=(0.05 0.6) beepHz=(400 1950) beepLength=(0.2 1.8)
+  pauseFrom=0.9 pauseTo=1.8 lateFrom=1.4 lateTo=3.0 silentFrom=1.0 silentTo=2.0
 fi
 if [[ $flite == 1 ]]; then
   voices=(flite:kal16 flite:awb flite:rms flite:slt flite:kal flite:slt)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Renders the phrases the answering machine detection listens for, in
-# sixteen espeak-ng voices and three of flite's at two speeds, through a telephone channel (300-3400 Hz, G.711
-# mu-law at 8 kHz), and writes them as cepstrum frames into a C++ source.
+# sixteen espeak-ng voices, three of flite's and three of festival's at two
+# speeds, through a telephone channel (300-3400 Hz, G.711 mu-law at 8 kHz),
+# and writes them as cepstrum frames into a C++ source.
 #
 #   scripts/make-phrase-templates.sh PHRASES.txt PHRASE_TABLE_TOOL OUTPUT.cpp
 #

@@ -213,6 +213,13 @@ TEST(AmdClassifier, APersonIsHeardWaitingAfterWhatTheySaid) {
     EXPECT_EQ(shortGreeting.verdict, Verdict::Person);
     EXPECT_EQ(shortGreeting.at, 40 + 146 + AmdClassifier::kPauseSilence);
 
+    // A name alone ("Hi, it's Paula.") runs longer than "Hello?": a
+    // greeting's first sentence may be all it is, so it waits longer too.
+    Sequence name;
+    name.Q(40).S(70).Q(300);
+    EXPECT_EQ(name.verdict, Verdict::Person);
+    EXPECT_EQ(name.at, 40 + 70 + AmdClassifier::kPauseSilence);
+
     // A long business greeting: the window closes on its silence.
     Sequence business;
     business.Q(40).S(120).Q(10).S(150).Q(12).S(130).Q(138);

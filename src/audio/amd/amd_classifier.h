@@ -33,7 +33,7 @@ private:
 //
 // - A tone (a beep, or the network's information signal) is a recording.
 // - A person answers and waits: once speech has been heard, enough silence
-//   after it is a person: 0.75 s after a short answer (up to 0.75 s from
+//   after it is a person: 0.75 s after a short answer (up to 0.65 s from
 //   the first word to the last) or a string of short calls ("Hello? Hello?
 //   Hello?"), else 2.1 s, longer than the pause inside a greeting.
 // - A recording goes on with its text: talk past a person's greeting
@@ -47,7 +47,7 @@ public:
 
     static constexpr int kWindowChunks = 600;      // the decision window: 6 s
     static constexpr int kSplitChunks = 15;        // a gap this long splits speech into words
-    static constexpr int kShortAnswer = 75;        // a short answer, first word to last
+    static constexpr int kShortAnswer = 65;        // a short answer, first word to last
     static constexpr int kShortWord = 65;          // the longest word of a string of calls
     static constexpr int kQuickSilence = 75;       // waiting after a short answer
     static constexpr int kPauseSilence = 210;      // longer than a greeting's pause

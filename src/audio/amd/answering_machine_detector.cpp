@@ -74,7 +74,7 @@ void AnsweringMachineDetector::ResetShape() {
     phrases_.Reset();
     listening_ = false;
     sinceBeep_ = -1;
-    heldByPerson_ = false;
+    heldByPerson_ = holdAsked_ = false;
 }
 
 int AnsweringMachineDetector::mode() const {
@@ -146,8 +146,9 @@ void AnsweringMachineDetector::DetectionTimeout() {
         // after a machine verdict, so nothing of the detectors is reset.
         if (state_ == AmdDetecting && loop_ != nullptr && notify_ != kNoTarget) {
             auto verdict = classifier_.Timeout();
-            // Still talking, but in a person's words.
-            if (verdict == AmdClassifier::Verdict::Machine && heldByPerson_ && phrases_.HeardPerson()) {
+            // Still talking, but in a person's words (unless a recording's
+            // phrase came after them).
+            if (verdict == AmdClassifier::Verdict::Machine && heldByPerson_ && !phrases_.HeardRecording()) {
                 verdict = AmdClassifier::Verdict::Person;
             }
             Verdict(verdict);
@@ -185,18 +186,18 @@ void AnsweringMachineDetector::StepShape(const std::int16_t* samples, int d, boo
         const bool speech = d == 1 && loud;
         phrases_.Feed(samples, speech);
         auto verdict = classifier_.Feed(speech, tone == ToneDetector::Event::ToneHeard);
+        // Talk that goes on is a recording's, unless it is a person's long
+        // greeting ("Good morning, Riverside Garage, ... how can I help?"):
+        // the window's close decides. Asked once: the match is costly.
+        if (verdict == AmdClassifier::Verdict::Machine && tone != ToneDetector::Event::ToneHeard) {
+            if (!holdAsked_) heldByPerson_ = phrases_.HeardPerson();
+            holdAsked_ = true;
+            if (heldByPerson_) verdict = AmdClassifier::Verdict::None;
+        }
         // At each pause, what has been said so far may already be a
         // recording's phrase.
         if (verdict == AmdClassifier::Verdict::None && classifier_.silenceChunks() == kPhrasePause && phrases_.HeardRecording()) {
             verdict = AmdClassifier::Verdict::Machine;
-        }
-        // Talk that goes on is a recording's, unless it is a person's long
-        // greeting ("Good morning, Riverside Garage, ... how can I help?"):
-        // then the window's close decides.
-        if (verdict == AmdClassifier::Verdict::Machine && tone != ToneDetector::Event::ToneHeard &&
-            (heldByPerson_ || phrases_.HeardPerson())) {
-            heldByPerson_ = true;
-            verdict = AmdClassifier::Verdict::None;
         }
         if (verdict != AmdClassifier::Verdict::None && canNotify) Verdict(verdict);
     } else if (state_ == AmdAwaitGreetingEnd && tone == ToneDetector::Event::BeepEnded && canNotify) {

@@ -141,7 +141,8 @@ private:
     // After a machine verdict in the second mode, until the wait begins.
     std::atomic<bool> listening_{false};
     int sinceBeep_ = -1;  // chunks since a beep ended, -1 when none is recent
-    bool heldByPerson_ = false;  // a person's phrase held off a machine verdict
+    bool holdAsked_ = false;     // whether a person's phrase was looked for ...
+    bool heldByPerson_ = false;  // ... and held off a machine verdict
 };
 
 }  // namespace zorvan::audio
