@@ -9,29 +9,39 @@ namespace {
 
 constexpr int kC = kFeatureSize;
 
-// The cheapest mean distance of a match of one phrase anywhere in the line.
-// Column t of the warping holds, for each phrase frame i, the cost and
-// length of the best path ending at (i, t); a path moves one phrase frame
-// per line frame, or skips one of either. Paths are compared by their mean
-// cost, cross-multiplied so that no division is needed; a column depends
-// only on the two before it, so each is computed without branches.
-float Warp(const std::vector<Feature>& line, const std::vector<unsigned char>& startable, const float* phrase, int m) {
-    constexpr float kNone = std::numeric_limits<float>::infinity();
-    const auto size = static_cast<std::size_t>(m);
-    std::vector<float> distance(size);
-    std::vector<float> cost0(size, kNone), cost1(size, kNone), cost2(size, kNone);
-    std::vector<float> len0(size, 1.0F), len1(size, 1.0F), len2(size, 1.0F);
-    float bestCost = kNone;
-    float bestLength = 1.0F;
-    for (std::size_t t = 0; t < line.size(); ++t) {
-        const float* x = line[t].data();
+constexpr float kNone = std::numeric_limits<float>::infinity();
+
+// Dynamic time warping of a line onto a phrase, one line frame (a column)
+// at a time. Column t holds, for each phrase frame i, the cost and length
+// of the best path ending at (i, t); a path moves one phrase frame per line
+// frame, or skips one of either. Paths are compared by their mean cost,
+// cross-multiplied so that no division is needed; a column depends only on
+// the two before it, so each is computed without branches.
+class Warping {
+public:
+    explicit Warping(std::size_t phraseFrames)
+        : distance_(phraseFrames), cost0_(phraseFrames, kNone), cost1_(phraseFrames, kNone),
+          cost2_(phraseFrames, kNone), len0_(phraseFrames, 1.0F), len1_(phraseFrames, 1.0F),
+          len2_(phraseFrames, 1.0F) {}
+
+    // The next column: line frame x against every phrase frame (kC floats
+    // each, one after another); a path may start on it when `start`.
+    void Step(const float* x, const float* phrase, bool start) {
+        const std::size_t size = distance_.size();
+        float* distance = distance_.data();
         for (std::size_t i = 0; i < size; ++i) {
             const float* p = phrase + i * kC;
             float dot = 0.0F;
             for (int k = 0; k < kC; ++k) dot += x[k] * p[k];
             distance[i] = 1.0F - dot;
         }
-        cost0[0] = startable[t] ? distance[0] : kNone;
+        float* cost0 = cost0_.data();
+        float* len0 = len0_.data();
+        const float* cost1 = cost1_.data();
+        const float* len1 = len1_.data();
+        const float* cost2 = cost2_.data();
+        const float* len2 = len2_.data();
+        cost0[0] = start ? distance[0] : kNone;
         len0[0] = 1.0F;
         for (std::size_t i = 1; i < size; ++i) {
             float cost = cost1[i - 1];
@@ -47,14 +57,32 @@ float Warp(const std::vector<Feature>& line, const std::vector<unsigned char>& s
             cost0[i] = cost + distance[i];
             len0[i] = length + 1.0F;
         }
-        if (cost0[size - 1] * bestLength < bestCost * len0[size - 1]) {
-            bestCost = cost0[size - 1];
-            bestLength = len0[size - 1];
+        std::swap(cost2_, cost1_);
+        std::swap(cost1_, cost0_);
+        std::swap(len2_, len1_);
+        std::swap(len1_, len0_);
+    }
+    // The best path that ends on the last phrase frame in the last column.
+    float endCost() const { return cost1_.back(); }
+    float endLength() const { return len1_.back(); }
+
+private:
+    std::vector<float> distance_;
+    std::vector<float> cost0_, cost1_, cost2_;
+    std::vector<float> len0_, len1_, len2_;
+};
+
+// The cheapest mean distance of a match of one phrase anywhere in the line.
+float Warp(const std::vector<Feature>& line, const std::vector<unsigned char>& startable, const float* phrase, int m) {
+    Warping warping(static_cast<std::size_t>(m));
+    float bestCost = kNone;
+    float bestLength = 1.0F;
+    for (std::size_t t = 0; t < line.size(); ++t) {
+        warping.Step(line[t].data(), phrase, startable[t] != 0);
+        if (warping.endCost() * bestLength < bestCost * warping.endLength()) {
+            bestCost = warping.endCost();
+            bestLength = warping.endLength();
         }
-        std::swap(cost2, cost1);
-        std::swap(cost1, cost0);
-        std::swap(len2, len1);
-        std::swap(len1, len0);
     }
     return bestCost == kNone ? kNone : bestCost / bestLength;
 }
@@ -127,45 +155,14 @@ float PhraseSpotter::Likeness(std::pair<int, int> a, std::pair<int, int> b) cons
     const auto [aFirst, n] = range(a);
     const auto [bFirst, m] = range(b);
     if (n < 2 || m < 2 || n > 2 * m || m > 2 * n) return 1.0F;
-    // The warping of Warp() with both ends fixed: it starts on both first
-    // features and ends on both last ones.
-    constexpr float kNone = std::numeric_limits<float>::infinity();
-    const auto size = static_cast<std::size_t>(m);
-    std::vector<float> cost0(size, kNone), cost1(size, kNone), cost2(size, kNone);
-    std::vector<float> len0(size, 1.0F), len1(size, 1.0F), len2(size, 1.0F);
+    // The warping with both ends fixed: it starts on both first features
+    // and ends on both last ones.
+    Warping warping(static_cast<std::size_t>(m));
     for (int t = 0; t < n; ++t) {
-        const float* x = all[static_cast<std::size_t>(aFirst + t)].data();
-        for (std::size_t i = 0; i < size; ++i) {
-            const float* p = all[static_cast<std::size_t>(bFirst) + i].data();
-            float dot = 0.0F;
-            for (int k = 0; k < kC; ++k) dot += x[k] * p[k];
-            float cost = kNone;
-            float length = 1.0F;
-            if (t == 0 && i == 0) {
-                cost = 0.0F;
-                length = 0.0F;
-            } else if (i >= 1) {
-                cost = cost1[i - 1];
-                length = len1[i - 1];
-                if (cost2[i - 1] * length < cost * len2[i - 1]) {
-                    cost = cost2[i - 1];
-                    length = len2[i - 1];
-                }
-                if (i >= 2 && cost1[i - 2] * length < cost * len1[i - 2]) {
-                    cost = cost1[i - 2];
-                    length = len1[i - 2];
-                }
-            }
-            cost0[i] = cost + (1.0F - dot);
-            len0[i] = length + 1.0F;
-        }
-        std::swap(cost2, cost1);
-        std::swap(cost1, cost0);
-        std::swap(len2, len1);
-        std::swap(len1, len0);
+        warping.Step(all[static_cast<std::size_t>(aFirst + t)].data(), all[static_cast<std::size_t>(bFirst)].data(), t == 0);
     }
-    const float end = cost1[size - 1];
-    return end == kNone ? 1.0F : end / len1[size - 1];
+    const float end = warping.endCost();
+    return end == kNone ? 1.0F : end / warping.endLength();
 }
 
 const PhraseSpotter::Match& PhraseSpotter::Judged() {
