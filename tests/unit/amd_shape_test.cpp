@@ -400,9 +400,65 @@ TEST(AnsweringMachineDetectionShape, ABeepBeforeTheWaitBeginsIsNotMissed) {
             EXPECT_EQ(d.amd.state(), AmdIdle);
         } else {
             EXPECT_TRUE(events.empty()) << "too long ago: the silence decides";
-            EXPECT_EQ(d.Step(400), 200) << "two seconds of silence at threshold 2";
+            // Two seconds of silence at threshold 2, counted from the last
+            // speech (chunk 200); the wait began at chunk 390.
+            EXPECT_EQ(d.Step(400), 200 - (390 - 200));
         }
     }
+}
+
+TEST(AnsweringMachineDetectionShape, TheSilenceHeardBeforeTheWaitBeginsCounts) {
+    // A verdict that comes in a pause, or reaches the main thread late, does
+    // not put the message off: two seconds after the greeting's last words.
+    for (const int quiet : {50, 150, 250}) {
+        SCOPED_TRACE(quiet);
+        ShapeDetection d;
+        d.line.Silence(0.2);
+        d.line.noise = 2000;
+        d.line.Silence(6.0);
+        d.line.noise = 60;
+        d.line.Silence(8.0);
+        d.amd.StartDetection();
+        d.decision = 1;
+        EXPECT_EQ(d.Step(480), 20 + AmdClassifier::kTalkingOn);
+        ASSERT_EQ(d.log.Take().at(0).wParam, 0u);
+        d.decision = 0;
+        d.Step(static_cast<std::size_t>(quiet));
+        d.amd.AwaitGreetingEnd();
+        d.loop.runPending();
+        const auto cue = [&d] {
+            const auto events = d.log.Take();
+            return events.size() == 1 && events[0].id == um::UM_GREETING_CUE;
+        };
+        if (quiet >= AnsweringMachineDetector::ClosingSilence(2)) {
+            EXPECT_TRUE(cue()) << "silent long enough already: record now";
+            continue;
+        }
+        EXPECT_FALSE(cue());
+        EXPECT_EQ(d.amd.closingSilence(), quiet);
+        EXPECT_EQ(d.Step(300), 200 - quiet);
+        EXPECT_TRUE(cue());
+    }
+    // Talk after the verdict starts the count again.
+    ShapeDetection d;
+    d.line.Silence(0.2);
+    d.line.noise = 2000;
+    d.line.Silence(6.0);
+    d.line.noise = 60;
+    d.line.Silence(8.0);
+    d.amd.StartDetection();
+    d.decision = 1;
+    d.Step(480);
+    d.log.Take();
+    d.decision = 0;
+    d.Step(100);
+    d.decision = 1;
+    d.Step(10);
+    d.decision = 0;
+    d.Step(30);
+    d.amd.AwaitGreetingEnd();
+    EXPECT_EQ(d.amd.closingSilence(), 30);
+    EXPECT_EQ(d.Step(300), 170);
 }
 
 TEST(AnsweringMachineDetectionShape, WithoutABeepTheSilenceDecidesAndTheSilenceCountHearsTheBeepToo) {

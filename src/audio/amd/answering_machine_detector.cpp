@@ -74,6 +74,7 @@ void AnsweringMachineDetector::ResetShape() {
     phrases_.Reset();
     listening_ = false;
     sinceBeep_ = -1;
+    quietRun_ = 0;
     heldByPerson_ = holdAsked_ = false;
 }
 
@@ -110,14 +111,18 @@ std::uint32_t AnsweringMachineDetector::generation() const {
 
 void AnsweringMachineDetector::AwaitGreetingEnd() {
     std::lock_guard lock(mutex_);
-    closing_ = 0;
+    // The silence since the greeting's last words counts, when the line was
+    // followed up to now: a verdict that came in a pause (a recording's
+    // phrase heard at its end) does not put the message off.
+    closing_ = listening_ ? quietRun_ : 0;
     state_ = AmdAwaitGreetingEnd;
     const bool heardBeep = listening_ && sinceBeep_ >= 0 && sinceBeep_ <= kRecentBeepChunks;
     // The beep is listened for from now on, if it was not already.
     if (!listening_) tone_.Reset();
     listening_ = false;
-    // The beep ended while the verdict was on its way: record now.
-    if (heardBeep && loop_ != nullptr && notify_ != kNoTarget) Cue();
+    // The beep ended while the verdict was on its way, or the greeting
+    // has already been silent long enough: record now.
+    if ((heardBeep || closing_ >= ClosingSilence(Threshold())) && loop_ != nullptr && notify_ != kNoTarget) Cue();
 }
 
 void AnsweringMachineDetector::Cue() {
@@ -177,6 +182,7 @@ void AnsweringMachineDetector::StepShape(const std::int16_t* samples, int d, boo
     float sum = 0;
     for (std::size_t i = 0; i < kChunkSamples; ++i) sum += static_cast<float>(samples[i]) * static_cast<float>(samples[i]);
     const bool loud = level_.Loud(sum / static_cast<float>(kChunkSamples));
+    quietRun_ = d == 1 ? 0 : quietRun_ + 1;
     if (tone == ToneDetector::Event::BeepEnded) {
         sinceBeep_ = 0;
     } else if (sinceBeep_ >= 0 && ++sinceBeep_ > kRecentBeepChunks) {

@@ -141,6 +141,7 @@ private:
     // After a machine verdict in the second mode, until the wait begins.
     std::atomic<bool> listening_{false};
     int sinceBeep_ = -1;  // chunks since a beep ended, -1 when none is recent
+    int quietRun_ = 0;    // chunks the detector has called silence, unbroken
     bool holdAsked_ = false;     // whether a person's phrase was looked for ...
     bool heldByPerson_ = false;  // ... and held off a machine verdict
 };
