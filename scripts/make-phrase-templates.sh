@@ -2,7 +2,8 @@
 # Renders the phrases the answering machine detection listens for, in
 # sixteen espeak-ng voices, three of flite's and three of festival's at two
 # speeds, through a telephone channel (300-3400 Hz, G.711 mu-law at 8 kHz),
-# and writes them as cepstrum frames into a C++ source.
+# at the slower speed also with line hiss (pink noise about 20 dB under the
+# phrase), and writes them as cepstrum frames into a C++ source.
 #
 #   scripts/make-phrase-templates.sh PHRASES.txt PHRASE_TABLE_TOOL OUTPUT.cpp
 #
@@ -47,6 +48,16 @@ render() {
       sox -R -q -V1 "$file-trim.wav" -r 8000 -e u-law -b 8 "$file-line.wav" sinc 300-3400
       sox -R -q -V1 "$file-line.wav" -t raw -r 16000 -e signed -b 16 -c 1 "$file.raw"
       printf '%s\t%s %s %s\t%s\n' "$kind" "$text" "$voice" "$speed" "$file.raw" >> "$work/list-$n.tsv"
+      # At the slower speed, once more on a line with hiss: a noisy line
+      # hides the quiet parts of the words that a clean rendering keeps.
+      if [[ $speed == "${speeds[0]}" ]]; then
+        sox -R -q -V1 "$file-trim.wav" "$file-norm.wav" norm -3
+        sox -R -q -V1 "$file-norm.wav" "$file-hiss.wav" synth pinknoise vol 0.05
+        sox -R -q -V1 -m "$file-norm.wav" "$file-hiss.wav" "$file-noisy.wav"
+        sox -R -q -V1 "$file-noisy.wav" -r 8000 -e u-law -b 8 "$file-noisy-line.wav" sinc 300-3400
+        sox -R -q -V1 "$file-noisy-line.wav" -t raw -r 16000 -e signed -b 16 -c 1 "$file-noisy.raw"
+        printf '%s\t%s %s %s hiss\t%s\n' "$kind" "$text" "$voice" "$speed" "$file-noisy.raw" >> "$work/list-$n.tsv"
+      fi
     done
   done < "$phrases"
 }

@@ -76,6 +76,8 @@ public:
     // Chunks fed so far, and of silence since the last speech.
     int chunks() const { return chunks_; }
     int silenceChunks() const { return silence(); }
+    // Chunks from the first speech to the last.
+    int speechSpan() const { return span(); }
     const std::vector<Word>& words() const { return wordList_; }
 
 private:

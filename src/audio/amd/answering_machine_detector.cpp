@@ -133,10 +133,16 @@ void AnsweringMachineDetector::Cue() {
     ResetShape();
 }
 
+bool AnsweringMachineDetector::RecordingsPhrase() {
+    // No recording says as little as a short answer ("Yes?"): a word that
+    // happens to sound like a recording's phrase is someone answering.
+    return classifier_.speechSpan() > AmdClassifier::kShortAnswer && phrases_.HeardRecording();
+}
+
 void AnsweringMachineDetector::Verdict(AmdClassifier::Verdict verdict) {
     // Silence after a greeting is how a person waits, and how a recording
     // ends that has no beep: what was said tells them apart.
-    if (verdict == AmdClassifier::Verdict::Person && phrases_.HeardRecording()) verdict = AmdClassifier::Verdict::Machine;
+    if (verdict == AmdClassifier::Verdict::Person && RecordingsPhrase()) verdict = AmdClassifier::Verdict::Machine;
     state_ = AmdIdle;
     const bool machine = verdict == AmdClassifier::Verdict::Machine;
     Post(um::UM_AMD_RESULT, machine ? 0 : 1);
@@ -202,7 +208,8 @@ void AnsweringMachineDetector::StepShape(const std::int16_t* samples, int d, boo
         }
         // At each pause, what has been said so far may already be a
         // recording's phrase.
-        if (verdict == AmdClassifier::Verdict::None && classifier_.silenceChunks() == kPhrasePause && phrases_.HeardRecording()) {
+        if (verdict == AmdClassifier::Verdict::None && classifier_.silenceChunks() == kPhrasePause &&
+            RecordingsPhrase()) {
             verdict = AmdClassifier::Verdict::Machine;
         }
         if (verdict != AmdClassifier::Verdict::None && canNotify) Verdict(verdict);

@@ -117,6 +117,7 @@ private:
     void Post(std::uint32_t id, std::uintptr_t wParam);
     void StepShape(const std::int16_t* samples, int decision, bool canNotify);
     void Verdict(AmdClassifier::Verdict verdict);
+    bool RecordingsPhrase();
     void Cue();  // posts the greeting-end cue and ends the wait
     void ResetShape();
 
