@@ -41,8 +41,12 @@ void Vowel(std::vector<std::int16_t>& out, double seconds, double f1, double f2,
     }
 }
 
-void Quiet(std::vector<std::int16_t>& out, double seconds, std::mt19937& random) {
-    std::normal_distribution<double> n(0, 30);
+void Quiet(std::vector<std::int16_t>& out, double seconds, std::mt19937& random, double hiss = 30) {
+    if (hiss <= 0) {
+        out.resize(out.size() + static_cast<std::size_t>(seconds * kRate), 0);
+        return;
+    }
+    std::normal_distribution<double> n(0, hiss);
     for (auto i = static_cast<std::size_t>(seconds * kRate); i > 0; --i)
         out.push_back(static_cast<std::int16_t>(n(random)));
 }
@@ -156,16 +160,17 @@ struct SpokenAnswer {
     std::size_t speechEnd = 0;  // chunk
 
     // Each text after the first follows a pause of `pause` seconds; spoken
-    // at `speed` words a minute.
-    SpokenAnswer(const std::vector<std::string>& texts, const std::string& voice, double pause = 1.5, int speed = 160) {
+    // at `speed` words a minute, on a line with `hiss` (its deviation).
+    SpokenAnswer(const std::vector<std::string>& texts, const std::string& voice, double pause = 1.5, int speed = 160,
+                 double hiss = 30) {
         test::TempDir dir;
         const std::string raw = dir / "raw.wav";
         const std::string phone = dir / "line.wav";
         const std::string wav = dir / "speech.wav";
         std::mt19937 random(11);
-        Quiet(line, 0.3, random);
+        Quiet(line, 0.3, random, hiss);
         for (const std::string& text : texts) {
-            if (&text != &texts.front()) Quiet(line, pause, random);
+            if (&text != &texts.front()) Quiet(line, pause, random, hiss);
             EXPECT_TRUE(test::Run("espeak-ng -v " + voice + " -s " + std::to_string(speed) + " -w '" + raw + "' '" + text +
                                   "' && sox -R -q -V1 '" + raw + "' -r 8000 -e u-law '" + phone +
                                   "' sinc 300-3400 && sox -R -q -V1 '" + phone + "' -r 16000 -e signed -b 16 '" + wav +
@@ -174,7 +179,7 @@ struct SpokenAnswer {
             line.insert(line.end(), speech.begin(), speech.end());
         }
         speechEnd = line.size() / 160;
-        Quiet(line, 5.0, random);
+        Quiet(line, 5.0, random, hiss);
         amd.SetNotify(&loop, target.id());
         amd.SetThreshold([] { return 2; });
         amd.SetMode([] { return kAmdModeShape; });
@@ -222,6 +227,18 @@ TEST(AnsweringMachineDetectionShape, ARecordingsPhraseMakesAShortGreetingWithout
             EXPECT_GT(at, answer.speechEnd) << "after the person has stopped";
         }
     }
+}
+
+TEST(AnsweringMachineDetectionShape, NoMoreThanAShortAnswerIsARecordingsPhrase) {
+    // A recording's own words in one of the table's voices, on a quiet line:
+    // said quickly they last no longer than someone's "Yes?", and are
+    // someone answering; said at a greeting's pace they are a recording's.
+    SpokenAnswer quick({"Message please."}, "en-us+m1", 0, 240, 0);
+    EXPECT_EQ(quick.Run().first, 1);
+    SpokenAnswer slower({"Message please."}, "en-us+m1", 0, 200, 0);
+    const auto [verdict, at] = slower.Run();
+    EXPECT_EQ(verdict, 0);
+    EXPECT_LE(at, slower.speechEnd + 100) << "at the first pause after it";
 }
 
 TEST(AnsweringMachineDetectionShape, AGreetingThatTalksOnIsAMachineUnlessItIsInAPersonsWords) {
