@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <numbers>
 #include <random>
 
@@ -316,6 +317,90 @@ TEST(AnsweringMachineDetectionShape, CallsThatRepeatAreAPersonAGreetingInPiecesW
     EXPECT_LT(spotter.Likeness({0, 59}, {160, 219}), 0.05) << "the same vowels again";
     EXPECT_GT(spotter.Likeness({0, 59}, {80, 139}), 0.3) << "other vowels";
     EXPECT_EQ(spotter.Likeness({0, 59}, {60, 65}), 1.0F) << "far too short to compare";
+}
+
+// A detector in the second mode on made-up speech (the level decides what
+// is speech), with the phrase match replaced so the test sees when it runs.
+struct MatchWatch {
+    VirtualEventLoop loop;
+    test::EventLog log;
+    ScopedTarget target{loop, log};
+    AnsweringMachineDetector amd;
+    std::vector<std::int16_t> line;
+    int matches = 0;
+
+    explicit MatchWatch(double talk, double silence = 3.0) {
+        amd.SetNotify(&loop, target.id());
+        amd.SetThreshold([] { return 2; });
+        amd.SetMode([] { return kAmdModeShape; });
+        amd.SetDecider([](const std::int16_t* s) {
+            double sum = 0;
+            for (int i = 0; i < 160; ++i) sum += static_cast<double>(s[i]) * s[i];
+            return sum / 160 > 1e5 ? 1 : 0;
+        });
+        std::mt19937 random(8);
+        Quiet(line, 0.3, random);
+        while (static_cast<double>(line.size()) < (0.3 + talk) * kRate) {
+            const auto sound = Phrase(kAh, 0.2);
+            line.insert(line.end(), sound.begin(), sound.end());
+        }
+        Quiet(line, silence, random);
+    }
+    // Steps chunks up to `end`; the verdicts posted on the way.
+    std::vector<std::uintptr_t> Run(std::size_t end) {
+        std::vector<std::uintptr_t> verdicts;
+        for (std::size_t i = 0; i < end && i < line.size() / 160; ++i) {
+            amd.Step(reinterpret_cast<const std::uint8_t*>(line.data() + i * 160));
+            loop.runPending();
+            for (const auto& e : log.Take())
+                if (e.id == um::UM_AMD_RESULT) verdicts.push_back(e.wParam);
+        }
+        return verdicts;
+    }
+};
+
+TEST(AnsweringMachineDetectionShape, ThePhraseMatchNeverHoldsUpTheMainThread) {
+    const PhraseSpotter::Match recording{0.0F, 1.0F};
+    const PhraseSpotter::Match person{1.0F, 0.0F};
+    // Matched on the stream thread at the pause after a second of speech,
+    // or when talk goes on past a person's greeting: the main thread's
+    // operations go through meanwhile, and a detection ended during the
+    // match gives no verdict.
+    for (const auto& [talk, cancel] : {std::pair{1.0, false}, {1.0, true}, {6.0, false}, {6.0, true}}) {
+        SCOPED_TRACE(testing::Message() << talk << " s, cancel " << cancel);
+        MatchWatch w(talk);
+        // Kept out here: if the lock were held, the call would finish only
+        // once the step is over, and must not be waited for inside it.
+        std::future<std::uint32_t> other;
+        w.amd.SetPhraseMatch([&](const PhraseSpotter::Line& said) {
+            ++w.matches;
+            EXPECT_GE(said.speechFrames, PhraseSpotter::kMinSpeechFrames);
+            other = std::async(std::launch::async, [&] { return cancel ? (w.amd.Cancel(), 0u) : w.amd.generation(); });
+            EXPECT_EQ(other.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "the lock was held";
+            return recording;
+        });
+        w.amd.StartDetection();
+        const auto verdicts = w.Run(w.line.size() / 160);
+        EXPECT_EQ(w.matches, 1);
+        EXPECT_EQ(verdicts, cancel ? std::vector<std::uintptr_t>{} : std::vector<std::uintptr_t>{0});
+    }
+    // A person's long greeting, talking as the window closes: the close
+    // decides on the words as judged while it talked, and matches nothing.
+    MatchWatch held(6.0);
+    held.amd.SetPhraseMatch([&](const PhraseSpotter::Line&) {
+        ++held.matches;
+        return person;
+    });
+    held.amd.StartDetection();
+    EXPECT_TRUE(held.Run(AmdClassifier::kWindowChunks).empty()) << "held by a person's words";
+    const int before = held.matches;
+    EXPECT_EQ(before, 1);
+    held.amd.DetectionTimeout();
+    held.loop.runPending();
+    EXPECT_EQ(held.matches, before);
+    const auto events = held.log.Take();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].wParam, 1u);
 }
 
 TEST(PhraseSpotter, TheBuiltTableHoldsEveryPhraseInEveryVoice) {

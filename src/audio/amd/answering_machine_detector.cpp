@@ -158,7 +158,9 @@ void AnsweringMachineDetector::DetectionTimeout() {
         if (state_ == AmdDetecting && loop_ != nullptr && notify_ != kNoTarget) {
             auto verdict = classifier_.Timeout();
             // Still talking, but in a person's words (unless a recording's
-            // phrase came after them).
+            // phrase came after them). The words are as judged at the last
+            // pause: what is being said as the window closes is cut off,
+            // and the match is not made on this thread.
             if (verdict == AmdClassifier::Verdict::Machine && heldByPerson_ && !phrases_.HeardRecording()) {
                 verdict = AmdClassifier::Verdict::Person;
             }
@@ -183,7 +185,24 @@ void AnsweringMachineDetector::DetectionTimeout() {
     vad_.Reset();
 }
 
-void AnsweringMachineDetector::StepShape(const std::int16_t* samples, int d, bool canNotify) {
+// The phrases are matched against what has been said with the lock let go:
+// the main thread may end the detection meanwhile, and the match is then
+// for nothing. Only this thread feeds the line, so nothing is said while
+// it is matched.
+bool AnsweringMachineDetector::JudgePhrases(std::unique_lock<std::mutex>& lock) {
+    if (!phrases_.Stale()) return true;
+    const PhraseSpotter::Line line = phrases_.Said();
+    const std::uint32_t generation = generation_;
+    lock.unlock();
+    const PhraseSpotter::Match match = phraseMatch_ ? phraseMatch_(line) : PhraseSpotter::Score(line);
+    lock.lock();
+    if (generation != generation_ || state_ != AmdDetecting) return false;
+    phrases_.Judge(line, match);
+    return true;
+}
+
+bool AnsweringMachineDetector::StepShape(const std::int16_t* samples, int d, bool canNotify,
+                                         std::unique_lock<std::mutex>& lock) {
     const ToneDetector::Event tone = tone_.Step(samples);
     float sum = 0;
     for (std::size_t i = 0; i < kChunkSamples; ++i) sum += static_cast<float>(samples[i]) * static_cast<float>(samples[i]);
@@ -202,32 +221,39 @@ void AnsweringMachineDetector::StepShape(const std::int16_t* samples, int d, boo
         // greeting ("Good morning, Riverside Garage, ... how can I help?"):
         // the window's close decides. Asked once: the match is costly.
         if (verdict == AmdClassifier::Verdict::Machine && tone != ToneDetector::Event::ToneHeard) {
-            if (!holdAsked_) heldByPerson_ = phrases_.HeardPerson();
-            holdAsked_ = true;
+            if (!holdAsked_) {
+                if (!JudgePhrases(lock)) return false;
+                heldByPerson_ = phrases_.HeardPerson();
+                holdAsked_ = true;
+            }
             if (heldByPerson_) verdict = AmdClassifier::Verdict::None;
         }
         // At each pause, what has been said so far may already be a
-        // recording's phrase.
-        if (verdict == AmdClassifier::Verdict::None && classifier_.silenceChunks() == kPhrasePause &&
-            RecordingsPhrase()) {
-            verdict = AmdClassifier::Verdict::Machine;
+        // recording's phrase; and a person's answer may be one's words.
+        const bool atPause =
+            verdict == AmdClassifier::Verdict::None && classifier_.silenceChunks() == kPhrasePause;
+        if ((atPause || verdict == AmdClassifier::Verdict::Person) &&
+            classifier_.speechSpan() > AmdClassifier::kShortAnswer && !JudgePhrases(lock)) {
+            return false;
         }
+        if (atPause && RecordingsPhrase()) verdict = AmdClassifier::Verdict::Machine;
         if (verdict != AmdClassifier::Verdict::None && canNotify) Verdict(verdict);
     } else if (state_ == AmdAwaitGreetingEnd && tone == ToneDetector::Event::BeepEnded && canNotify) {
         Cue();  // the machine has beeped: it records from now on
     }
+    return true;
 }
 
 void AnsweringMachineDetector::Step(const std::uint8_t* chunk) {
     if (state_ == AmdIdle && !listening_) return;  // the common case, without the lock
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     if (state_ == AmdIdle && !listening_) return;
     std::int16_t samples[kChunkSamples];
     std::memcpy(samples, chunk, sizeof samples);
     const int d = decider_ ? decider_(samples) : vad_.Decide(samples);
     const bool canNotify = loop_ != nullptr && notify_ != kNoTarget;
     if (activeMode_ == kAmdModeShape) {
-        StepShape(samples, d, canNotify);
+        if (!StepShape(samples, d, canNotify, lock)) return;
         if (state_ == AmdIdle) return;
     }
     const int threshold = Threshold();

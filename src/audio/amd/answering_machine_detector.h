@@ -61,7 +61,8 @@ private:
 // For a machine, the end of a beep marks the end of its greeting at once,
 // and without one threshold seconds of unbroken silence do. The step
 // runs on the output stream thread, the operations on the main thread; one
-// lock keeps them apart.
+// lock keeps them apart. The phrase match, the one costly part, runs on the
+// stream thread with the lock let go, so the main thread never waits on it.
 class AnsweringMachineDetector {
 public:
     static constexpr int kGraceChunks = 80;
@@ -75,6 +76,9 @@ public:
     void SetMode(std::function<int()> mode) { mode_ = std::move(mode); }
     // A decision source in place of the detector (tests).
     void SetDecider(std::function<int(const std::int16_t*)> decide) { decider_ = std::move(decide); }
+    // The phrase match in place of PhraseSpotter::Score (tests).
+    using PhraseMatch = std::function<PhraseSpotter::Match(const PhraseSpotter::Line&)>;
+    void SetPhraseMatch(PhraseMatch match) { phraseMatch_ = std::move(match); }
 
     // Opens a detection window; the verdict and the end-of-greeting cue it
     // leads to carry the returned number in their lParam, so a message that
@@ -115,7 +119,9 @@ public:
 private:
     int Threshold() const { return threshold_ ? threshold_() : 2; }
     void Post(std::uint32_t id, std::uintptr_t wParam);
-    void StepShape(const std::int16_t* samples, int decision, bool canNotify);
+    // False when the detection ended or started anew during a phrase match.
+    bool StepShape(const std::int16_t* samples, int decision, bool canNotify, std::unique_lock<std::mutex>& lock);
+    bool JudgePhrases(std::unique_lock<std::mutex>& lock);
     void Verdict(AmdClassifier::Verdict verdict);
     bool RecordingsPhrase();
     void Cue();  // posts the greeting-end cue and ends the wait
@@ -134,6 +140,7 @@ private:
     std::function<int()> threshold_;
     std::function<int(const std::int16_t*)> decider_;
     std::function<int()> mode_;
+    PhraseMatch phraseMatch_;
     int activeMode_ = kAmdModeSilence;
     AmdClassifier classifier_;
     LineLevel level_;

@@ -112,18 +112,16 @@ void PhraseSpotter::Feed(const std::int16_t* samples, bool speech) {
     if (speech) ++speechFrames_;
 }
 
-PhraseSpotter::Match PhraseSpotter::Score(std::span<const PhraseTemplate> phrases,
-                                          std::span<const float> frames) const {
-    Match match;
-    if (speechFrames_ == 0) return match;
+PhraseSpotter::Line PhraseSpotter::Said() const {
+    Line said;
+    said.speechFrames = speechFrames_;
+    if (speechFrames_ == 0) return said;
     // The line's own mean and spread over its speech are taken out, as they
     // were from each phrase: what is left is the speech, not the voice or
     // the channel.
     const std::vector<Feature> all = CompareFeatures(frames_, speech_);
     // Only speech is matched, with the pauses inside it: the silence that
     // follows is left out.
-    std::vector<Feature> line;
-    std::vector<unsigned char> startable;
     int sinceSpeech = kPauseKept;
     for (std::size_t j = 0; j < all.size(); ++j) {
         bool speech = false;
@@ -131,14 +129,21 @@ PhraseSpotter::Match PhraseSpotter::Score(std::span<const PhraseTemplate> phrase
             speech = speech || speech_[t];
         sinceSpeech = speech ? 0 : sinceSpeech + kFramesPerFeature;
         if (sinceSpeech >= kPauseKept) continue;
-        line.push_back(all[j]);
-        startable.push_back(speech);
+        said.features.push_back(all[j]);
+        said.startable.push_back(speech);
     }
+    return said;
+}
+
+PhraseSpotter::Match PhraseSpotter::Score(const Line& said, std::span<const PhraseTemplate> phrases,
+                                          std::span<const float> frames) {
+    Match match;
+    if (said.features.empty()) return match;
     for (const PhraseTemplate& phrase : phrases) {
         if (phrase.frames <= 0 || static_cast<std::size_t>(phrase.offset + phrase.frames) * kC > frames.size())
             continue;
         const float cost =
-            Warp(line, startable, frames.data() + static_cast<std::ptrdiff_t>(phrase.offset) * kC, phrase.frames);
+            Warp(said.features, said.startable, frames.data() + static_cast<std::ptrdiff_t>(phrase.offset) * kC, phrase.frames);
         float& best = phrase.machine ? match.machine : match.person;
         best = std::min(best, cost);
     }
@@ -165,24 +170,25 @@ float PhraseSpotter::Likeness(std::pair<int, int> a, std::pair<int, int> b) cons
     return end == kNone ? 1.0F : end / warping.endLength();
 }
 
-const PhraseSpotter::Match& PhraseSpotter::Judged() {
-    if (judgedSpeech_ != speechFrames_) {
-        judged_ = Score();
-        judgedSpeech_ = speechFrames_;
-    }
-    return judged_;
+void PhraseSpotter::Judge(const Line& line, const Match& match) {
+    judged_ = match;
+    judgedSpeech_ = line.speechFrames;
 }
 
-bool PhraseSpotter::HeardRecording() {
-    if (speechFrames_ < kMinSpeechFrames) return false;
-    const Match& match = Judged();
-    return match.machine - kPersonWeight * match.person < kMachinePhrase;
+void PhraseSpotter::JudgeNow() {
+    if (!Stale()) return;
+    const Line line = Said();
+    Judge(line, Score(line));
 }
 
-bool PhraseSpotter::HeardPerson() {
-    if (speechFrames_ < kMinSpeechFrames || HeardRecording()) return false;
-    const Match& match = Judged();
-    return match.person < kPersonPhrase && match.person < match.machine;
+bool PhraseSpotter::HeardRecording() const {
+    if (speechFrames_ < kMinSpeechFrames || judgedSpeech_ < 0) return false;
+    return judged_.machine - kPersonWeight * judged_.person < kMachinePhrase;
+}
+
+bool PhraseSpotter::HeardPerson() const {
+    if (speechFrames_ < kMinSpeechFrames || judgedSpeech_ < 0 || HeardRecording()) return false;
+    return judged_.person < kPersonPhrase && judged_.person < judged_.machine;
 }
 
 }  // namespace zorvan::audio

@@ -43,18 +43,36 @@ public:
         float person = 1.0F;   // ... and of a person's
     };
 
+    // What has been said so far, as it is matched: taken while the caller
+    // keeps the line from changing, matched without holding it up.
+    struct Line {
+        std::vector<Feature> features;
+        std::vector<unsigned char> startable;  // where a match may begin
+        int speechFrames = 0;
+    };
+
     PhraseSpotter();
     void Reset();
     // One chunk of 160 samples at 16 kHz, and whether it is speech.
     void Feed(const std::int16_t* samples, bool speech);
-    Match Score() const { return Score(PhraseTemplates(), PhraseTemplateFrames()); }
-    Match Score(std::span<const PhraseTemplate> phrases, std::span<const float> frames) const;
-    // Whether what has been said so far holds a recording's phrase; asked
-    // again with no new speech, it answers from the last match.
-    bool HeardRecording();
-    // Whether what has been said so far holds a person's phrase ("how can I
-    // help", "good morning": a recording cannot know the time of day).
-    bool HeardPerson();
+    Line Said() const;
+    static Match Score(const Line& line, std::span<const PhraseTemplate> phrases = PhraseTemplates(),
+                       std::span<const float> frames = PhraseTemplateFrames());
+    Match Score(std::span<const PhraseTemplate> phrases = PhraseTemplates(),
+                std::span<const float> frames = PhraseTemplateFrames()) const {
+        return Score(Said(), phrases, frames);
+    }
+    // Whether enough has been said to judge, and more than when last judged.
+    bool Stale() const { return speechFrames_ >= kMinSpeechFrames && judgedSpeech_ != speechFrames_; }
+    // Keeps the match of what was said as the judgement asked for below.
+    void Judge(const Line& line, const Match& match);
+    // Judges what has been said so far, if that is not done yet.
+    void JudgeNow();
+    // Whether what had been said when last judged holds a recording's phrase.
+    bool HeardRecording() const;
+    // Whether it holds a person's phrase ("how can I help", "good morning":
+    // a recording cannot know the time of day) and no recording's.
+    bool HeardPerson() const;
     // How alike two stretches of what was said sound, as chunks counted from
     // the first speech (first and last, inclusive): the mean distance of
     // the best warping of one onto the other, 0 alike, 1 and more unlike.
@@ -66,7 +84,6 @@ private:
     std::vector<CepstrumFrontEnd::Frame> frames_;
     std::vector<bool> speech_;
     int speechFrames_ = 0;
-    const Match& Judged();
 
     int judgedSpeech_ = -1;  // speechFrames_ when last judged
     Match judged_;
