@@ -88,9 +88,10 @@ int main() {
         shapeBest = std::min(shapeBest, std::chrono::duration<double, std::nano>(Clock::now() - start).count() / chunks);
     }
     // One phrase match on its own: three seconds of speech against every
-    // phrase, the longest the step is held up at a pause. The chunks behind
-    // it wait in the socket meanwhile (none is lost); a tenth of a second
-    // is the goal.
+    // phrase, the longest the stream thread is held up at a pause (the main
+    // thread is not: the detector's lock is let go meanwhile). The chunks
+    // behind it wait in the socket (none is lost); a tenth of a second is
+    // the goal.
     PhraseSpotter spotter;
     for (std::size_t c = 0; c < 300; ++c) spotter.Feed(audio.data() + c * 160, true);
     double matchBest = 1e9;

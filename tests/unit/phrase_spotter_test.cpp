@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <future>
+#include <limits>
 #include <numbers>
 #include <random>
 
@@ -147,6 +148,85 @@ TEST(PhraseSpotter, FindsAPhraseAnywhereFasterOrSlowerThanItWasMade) {
     std::vector<std::int16_t> silence;
     Quiet(silence, 2.0, random);
     EXPECT_EQ(Hear(silence, table).machine, 1.0F);
+}
+
+// The warping one cell at a time, as written down: the mean cost of the
+// cheapest path from any startable line frame and the phrase's first frame
+// to the phrase's last frame, moving one frame of each, or skipping one of
+// either. Ties and sums as the spotter keeps them, so the costs are equal.
+float PlainWarp(const PhraseSpotter::Line& line, const float* phrase, int m) {
+    const float none = std::numeric_limits<float>::infinity();
+    const auto n = line.features.size();
+    std::vector<std::vector<float>> cost(n, std::vector<float>(static_cast<std::size_t>(m), none));
+    std::vector<std::vector<float>> length(n, std::vector<float>(static_cast<std::size_t>(m), 1.0F));
+    float best = none;
+    float bestLength = 1.0F;
+    for (std::size_t t = 0; t < n; ++t) {
+        for (int i = 0; i < m; ++i) {
+            float dot = 0;
+            for (int k = 0; k < kFeatureSize; ++k) dot += line.features[t][static_cast<std::size_t>(k)] * phrase[i * kFeatureSize + k];
+            const float d = 1.0F - dot;
+            auto& c = cost[t][static_cast<std::size_t>(i)];
+            auto& l = length[t][static_cast<std::size_t>(i)];
+            if (i == 0) {
+                c = line.startable[t] != 0 ? d : none;
+                continue;
+            }
+            const auto at = [&](std::size_t tt, int ii) { return std::pair{t >= tt ? cost[t - tt][static_cast<std::size_t>(ii)] : none, t >= tt ? length[t - tt][static_cast<std::size_t>(ii)] : 1.0F}; };
+            auto [pc, pl] = at(1, i - 1);
+            for (const auto& [oc, ol] : {at(2, i - 1), i >= 2 ? at(1, i - 2) : std::pair{none, 1.0F}}) {
+                if (oc * pl < pc * ol) {
+                    pc = oc;
+                    pl = ol;
+                }
+            }
+            c = pc + d;
+            l = pl + 1.0F;
+        }
+        const float endCost = cost[t].back();
+        const float endLength = length[t].back();
+        if (endCost * bestLength < best * endLength) {
+            best = endCost;
+            bestLength = endLength;
+        }
+    }
+    return best == none ? none : best / bestLength;
+}
+
+TEST(PhraseSpotter, TheMatchIsTheWarpingWrittenOutCellByCell) {
+    // Random unit features: lines and phrases of every length around the
+    // blocks the match works in, a match starting only where speech is.
+    std::mt19937 random(5);
+    std::normal_distribution<float> value(0, 1);
+    const auto unit = [&] {
+        Feature f;
+        float sum = 0;
+        for (float& v : f) {
+            v = value(random);
+            sum += v * v;
+        }
+        for (float& v : f) v /= std::sqrt(sum);
+        return f;
+    };
+    for (const int n : {1, 2, 7, 30}) {
+        PhraseSpotter::Line line;
+        for (int t = 0; t < n; ++t) {
+            line.features.push_back(unit());
+            line.startable.push_back(t % 3 != 2);
+        }
+        line.speechFrames = n;
+        for (int m = 1; m <= 13; ++m) {
+            SCOPED_TRACE(testing::Message() << n << " line frames, " << m << " phrase frames");
+            std::vector<float> frames;
+            for (int i = 0; i < m; ++i) {
+                const Feature f = unit();
+                frames.insert(frames.end(), f.begin(), f.end());
+            }
+            const PhraseTemplate phrase[] = {{true, 0, m}};
+            const float plain = PlainWarp(line, frames.data(), m);
+            EXPECT_EQ(PhraseSpotter::Score(line, phrase, frames).machine, std::min(plain, 1.0F));
+        }
+    }
 }
 
 // The detector in the second mode with its own voice activity detector,

@@ -2,38 +2,68 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace zorvan::audio {
 namespace {
 
-constexpr int kC = kFeatureSize;
+constexpr std::size_t kC = kFeatureSize;
 
 constexpr float kNone = std::numeric_limits<float>::infinity();
+
+// Four phrase frames side by side, for one coefficient or one distance.
+using Lanes = float __attribute__((vector_size(16)));
+constexpr std::size_t kLanes = 4;
+
+Lanes Load(const float* at) {
+    Lanes v;
+    std::memcpy(&v, at, sizeof v);
+    return v;
+}
+void Store(float* at, Lanes v) { std::memcpy(at, &v, sizeof v); }
+
+// A path into a cell: the diagonal one, unless the other (a skip) has the
+// lower mean cost. For one cell, or four side by side.
+template <typename V>
+void Prefer(V& cost, V& length, V otherCost, V otherLength) {
+    const auto other = otherCost * length < cost * otherLength;
+    cost = other ? otherCost : cost;
+    length = other ? otherLength : length;
+}
 
 // Dynamic time warping of a line onto a phrase, one line frame (a column)
 // at a time. Column t holds, for each phrase frame i, the cost and length
 // of the best path ending at (i, t); a path moves one phrase frame per line
 // frame, or skips one of either. Paths are compared by their mean cost,
 // cross-multiplied so that no division is needed; a column depends only on
-// the two before it, so each is computed without branches.
+// the two before it, so each is computed without branches. The phrase is
+// kept in blocks of four frames, coefficient by coefficient, so that a
+// column's distances are summed four at a time (each in the same order as
+// one frame on its own would be).
 class Warping {
 public:
-    explicit Warping(std::size_t phraseFrames)
-        : distance_(phraseFrames), cost0_(phraseFrames, kNone), cost1_(phraseFrames, kNone),
-          cost2_(phraseFrames, kNone), len0_(phraseFrames, 1.0F), len1_(phraseFrames, 1.0F),
-          len2_(phraseFrames, 1.0F) {}
+    // The phrase: `frames` frames of kC floats, one after another.
+    Warping(const float* phrase, std::size_t frames)
+        : blocks_((frames + kLanes - 1) / kLanes), phrase_(blocks_ * kC, Lanes{}), distance_(frames),
+          cost0_(frames, kNone), cost1_(frames, kNone), cost2_(frames, kNone), len0_(frames, 1.0F),
+          len1_(frames, 1.0F), len2_(frames, 1.0F) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            for (std::size_t k = 0; k < kC; ++k) phrase_[(i / kLanes) * kC + k][i % kLanes] = phrase[i * kC + k];
+        }
+    }
 
-    // The next column: line frame x against every phrase frame (kC floats
-    // each, one after another); a path may start on it when `start`.
-    void Step(const float* x, const float* phrase, bool start) {
+    // The next column: line frame x (kC floats) against every phrase frame;
+    // a path may start on it when `start`.
+    void Step(const float* x, bool start) {
         const std::size_t size = distance_.size();
         float* distance = distance_.data();
-        for (std::size_t i = 0; i < size; ++i) {
-            const float* p = phrase + i * kC;
-            float dot = 0.0F;
-            for (int k = 0; k < kC; ++k) dot += x[k] * p[k];
-            distance[i] = 1.0F - dot;
+        for (std::size_t b = 0; b < blocks_; ++b) {
+            const Lanes* block = phrase_.data() + b * kC;
+            Lanes dot{};
+            for (std::size_t k = 0; k < kC; ++k) dot += x[k] * block[k];
+            const Lanes d = 1.0F - dot;
+            for (std::size_t j = 0; j < kLanes && b * kLanes + j < size; ++j) distance[b * kLanes + j] = d[j];
         }
         float* cost0 = cost0_.data();
         float* len0 = len0_.data();
@@ -43,17 +73,27 @@ public:
         const float* len2 = len2_.data();
         cost0[0] = start ? distance[0] : kNone;
         len0[0] = 1.0F;
-        for (std::size_t i = 1; i < size; ++i) {
+        if (size > 1) {
+            float cost = cost1[0];
+            float length = len1[0];
+            Prefer(cost, length, cost2[0], len2[0]);
+            cost0[1] = cost + distance[1];
+            len0[1] = length + 1.0F;
+        }
+        std::size_t i = 2;
+        for (; i + kLanes <= size; i += kLanes) {
+            Lanes cost = Load(cost1 + i - 1);
+            Lanes length = Load(len1 + i - 1);
+            Prefer(cost, length, Load(cost2 + i - 1), Load(len2 + i - 1));
+            Prefer(cost, length, Load(cost1 + i - 2), Load(len1 + i - 2));
+            Store(cost0 + i, cost + Load(distance + i));
+            Store(len0 + i, length + 1.0F);
+        }
+        for (; i < size; ++i) {
             float cost = cost1[i - 1];
             float length = len1[i - 1];
-            const bool skipLine = cost2[i - 1] * length < cost * len2[i - 1];
-            cost = skipLine ? cost2[i - 1] : cost;
-            length = skipLine ? len2[i - 1] : length;
-            if (i >= 2) {
-                const bool skipPhrase = cost1[i - 2] * length < cost * len1[i - 2];
-                cost = skipPhrase ? cost1[i - 2] : cost;
-                length = skipPhrase ? len1[i - 2] : length;
-            }
+            Prefer(cost, length, cost2[i - 1], len2[i - 1]);
+            Prefer(cost, length, cost1[i - 2], len1[i - 2]);
             cost0[i] = cost + distance[i];
             len0[i] = length + 1.0F;
         }
@@ -67,6 +107,8 @@ public:
     float endLength() const { return len1_.back(); }
 
 private:
+    std::size_t blocks_;
+    std::vector<Lanes> phrase_;  // coefficient k of frame i: phrase_[(i / 4) * kC + k][i % 4]
     std::vector<float> distance_;
     std::vector<float> cost0_, cost1_, cost2_;
     std::vector<float> len0_, len1_, len2_;
@@ -74,11 +116,11 @@ private:
 
 // The cheapest mean distance of a match of one phrase anywhere in the line.
 float Warp(const std::vector<Feature>& line, const std::vector<unsigned char>& startable, const float* phrase, int m) {
-    Warping warping(static_cast<std::size_t>(m));
+    Warping warping(phrase, static_cast<std::size_t>(m));
     float bestCost = kNone;
     float bestLength = 1.0F;
     for (std::size_t t = 0; t < line.size(); ++t) {
-        warping.Step(line[t].data(), phrase, startable[t] != 0);
+        warping.Step(line[t].data(), startable[t] != 0);
         if (warping.endCost() * bestLength < bestCost * warping.endLength()) {
             bestCost = warping.endCost();
             bestLength = warping.endLength();
@@ -143,7 +185,7 @@ PhraseSpotter::Match PhraseSpotter::Score(const Line& said, std::span<const Phra
         if (phrase.frames <= 0 || static_cast<std::size_t>(phrase.offset + phrase.frames) * kC > frames.size())
             continue;
         const float cost =
-            Warp(said.features, said.startable, frames.data() + static_cast<std::ptrdiff_t>(phrase.offset) * kC, phrase.frames);
+            Warp(said.features, said.startable, frames.data() + static_cast<std::size_t>(phrase.offset) * kC, phrase.frames);
         float& best = phrase.machine ? match.machine : match.person;
         best = std::min(best, cost);
     }
@@ -162,10 +204,8 @@ float PhraseSpotter::Likeness(std::pair<int, int> a, std::pair<int, int> b) cons
     if (n < 2 || m < 2 || n > 2 * m || m > 2 * n) return 1.0F;
     // The warping with both ends fixed: it starts on both first features
     // and ends on both last ones.
-    Warping warping(static_cast<std::size_t>(m));
-    for (int t = 0; t < n; ++t) {
-        warping.Step(all[static_cast<std::size_t>(aFirst + t)].data(), all[static_cast<std::size_t>(bFirst)].data(), t == 0);
-    }
+    Warping warping(all[static_cast<std::size_t>(bFirst)].data(), static_cast<std::size_t>(m));
+    for (int t = 0; t < n; ++t) warping.Step(all[static_cast<std::size_t>(aFirst + t)].data(), t == 0);
     const float end = warping.endCost();
     return end == kNone ? 1.0F : end / warping.endLength();
 }
