@@ -194,10 +194,11 @@ float PlainWarp(const PhraseSpotter::Line& line, const float* phrase, int m) {
 }
 
 TEST(PhraseSpotter, TheMatchIsTheWarpingWrittenOutCellByCell) {
-    // Random unit features: lines and phrases of every length around the
-    // blocks the match works in, a match starting only where speech is.
+    // Random unit features, alike enough that paths cost less than the
+    // clamp of 1: lines and phrases of every length around the blocks the
+    // match works in, a match starting only where speech is.
     std::mt19937 random(5);
-    std::normal_distribution<float> value(0, 1);
+    std::normal_distribution<float> value(1.0F, 1);
     const auto unit = [&] {
         Feature f;
         float sum = 0;
@@ -224,6 +225,9 @@ TEST(PhraseSpotter, TheMatchIsTheWarpingWrittenOutCellByCell) {
             }
             const PhraseTemplate phrase[] = {{true, 0, m}};
             const float plain = PlainWarp(line, frames.data(), m);
+            if (m <= n) {
+                EXPECT_LT(plain, 1.0F) << "a path exists: the comparison below counts";
+            }
             EXPECT_EQ(PhraseSpotter::Score(line, phrase, frames).machine, std::min(plain, 1.0F));
         }
     }
@@ -409,7 +413,8 @@ struct MatchWatch {
     std::vector<std::int16_t> line;
     int matches = 0;
 
-    explicit MatchWatch(double talk, double silence = 3.0) {
+    // Talk, silence, and talk once more when `again` is given.
+    explicit MatchWatch(double talk, double silence = 3.0, double again = 0) {
         amd.SetNotify(&loop, target.id());
         amd.SetThreshold([] { return 2; });
         amd.SetMode([] { return kAmdModeShape; });
@@ -420,11 +425,19 @@ struct MatchWatch {
         });
         std::mt19937 random(8);
         Quiet(line, 0.3, random);
-        while (static_cast<double>(line.size()) < (0.3 + talk) * kRate) {
+        Talk(talk);
+        Quiet(line, silence, random);
+        if (again > 0) {
+            Talk(again);
+            Quiet(line, 3.0, random);
+        }
+    }
+    void Talk(double seconds) {
+        const auto until = line.size() + static_cast<std::size_t>(seconds * kRate);
+        while (line.size() < until) {
             const auto sound = Phrase(kAh, 0.2);
             line.insert(line.end(), sound.begin(), sound.end());
         }
-        Quiet(line, silence, random);
     }
     // Steps chunks up to `end`; the verdicts posted on the way.
     std::vector<std::uintptr_t> Run(std::size_t end) {
@@ -442,27 +455,51 @@ struct MatchWatch {
 TEST(AnsweringMachineDetectionShape, ThePhraseMatchNeverHoldsUpTheMainThread) {
     const PhraseSpotter::Match recording{0.0F, 1.0F};
     const PhraseSpotter::Match person{1.0F, 0.0F};
-    // Matched on the stream thread at the pause after a second of speech,
-    // or when talk goes on past a person's greeting: the main thread's
-    // operations go through meanwhile, and a detection ended during the
-    // match gives no verdict.
-    for (const auto& [talk, cancel] : {std::pair{1.0, false}, {1.0, true}, {6.0, false}, {6.0, true}}) {
-        SCOPED_TRACE(testing::Message() << talk << " s, cancel " << cancel);
-        MatchWatch w(talk);
+    // The main thread acts while the stream thread matches, at the pause
+    // after a second of speech or when talk goes on past a person's
+    // greeting. Each call goes through at once. A detection ended or started
+    // anew takes nothing from the match; a window that closed during it is
+    // closed by the stream thread, on the words the match found.
+    enum class Meanwhile { Ask, Cancel, Restart, Close };
+    struct Case {
+        double talk;
+        double again;  // talk after a second of silence
+        Meanwhile meanwhile;
+        PhraseSpotter::Match says;  // the first match; any later one finds a person's words
+        int matches;
+        std::vector<std::uintptr_t> verdicts;
+    };
+    const Case cases[] = {
+        {1.0, 0, Meanwhile::Ask, recording, 1, {0}},
+        {1.0, 0, Meanwhile::Cancel, recording, 1, {}},
+        {6.0, 0, Meanwhile::Ask, recording, 1, {0}},
+        {6.0, 0, Meanwhile::Cancel, recording, 1, {}},
+        {6.0, 0, Meanwhile::Close, person, 1, {1}},        // still talking, in a person's words
+        {6.0, 6.0, Meanwhile::Restart, recording, 3, {1}},  // the new one asks anew: at its hold, its pause
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.talk << " s, meanwhile " << static_cast<int>(c.meanwhile));
+        MatchWatch w(c.talk, c.again > 0 ? 1.0 : 3.0, c.again);
         // Kept out here: if the lock were held, the call would finish only
         // once the step is over, and must not be waited for inside it.
-        std::future<std::uint32_t> other;
+        std::future<void> other;
         w.amd.SetPhraseMatch([&](const PhraseSpotter::Line& said) {
-            ++w.matches;
+            if (++w.matches > 1) return person;
             EXPECT_GE(said.speechFrames, PhraseSpotter::kMinSpeechFrames);
-            other = std::async(std::launch::async, [&] { return cancel ? (w.amd.Cancel(), 0u) : w.amd.generation(); });
+            other = std::async(std::launch::async, [&] {
+                switch (c.meanwhile) {
+                    case Meanwhile::Ask: w.amd.generation(); break;
+                    case Meanwhile::Cancel: w.amd.Cancel(); break;
+                    case Meanwhile::Restart: w.amd.StartDetection(); break;
+                    case Meanwhile::Close: w.amd.DetectionTimeout(); break;
+                }
+            });
             EXPECT_EQ(other.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "the lock was held";
-            return recording;
+            return c.says;
         });
         w.amd.StartDetection();
-        const auto verdicts = w.Run(w.line.size() / 160);
-        EXPECT_EQ(w.matches, 1);
-        EXPECT_EQ(verdicts, cancel ? std::vector<std::uintptr_t>{} : std::vector<std::uintptr_t>{0});
+        EXPECT_EQ(w.Run(w.line.size() / 160), c.verdicts);
+        EXPECT_EQ(w.matches, c.matches);
     }
     // A person's long greeting, talking as the window closes: the close
     // decides on the words as judged while it talked, and matches nothing.

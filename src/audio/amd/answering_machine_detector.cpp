@@ -76,6 +76,7 @@ void AnsweringMachineDetector::ResetShape() {
     sinceBeep_ = -1;
     quietRun_ = 0;
     heldByPerson_ = holdAsked_ = false;
+    closeDue_ = false;
 }
 
 int AnsweringMachineDetector::mode() const {
@@ -150,26 +151,37 @@ void AnsweringMachineDetector::Verdict(AmdClassifier::Verdict verdict) {
     listening_ = machine;
 }
 
+void AnsweringMachineDetector::CloseShape() {
+    // The classifier decides at the close; the line is still followed after
+    // a machine verdict, so nothing of the detectors is reset.
+    if (state_ == AmdDetecting && loop_ != nullptr && notify_ != kNoTarget) {
+        auto verdict = classifier_.Timeout();
+        // Still talking, but in a person's words (unless a recording's
+        // phrase came after them). The words are as judged at the last
+        // pause: what is being said as the window closes is cut off, and
+        // the main thread makes no match.
+        if (verdict == AmdClassifier::Verdict::Machine && heldByPerson_ && !phrases_.HeardRecording()) {
+            verdict = AmdClassifier::Verdict::Person;
+        }
+        Verdict(verdict);
+    }
+    if (state_ == AmdDetecting) state_ = AmdIdle;
+    if (!listening_ && state_ == AmdIdle) {
+        vad_.Reset();
+        ResetShape();
+    }
+}
+
 void AnsweringMachineDetector::DetectionTimeout() {
     std::lock_guard lock(mutex_);
     if (activeMode_ == kAmdModeShape) {
-        // The classifier decides at the close; the line is still followed
-        // after a machine verdict, so nothing of the detectors is reset.
-        if (state_ == AmdDetecting && loop_ != nullptr && notify_ != kNoTarget) {
-            auto verdict = classifier_.Timeout();
-            // Still talking, but in a person's words (unless a recording's
-            // phrase came after them). The words are as judged at the last
-            // pause: what is being said as the window closes is cut off,
-            // and the match is not made on this thread.
-            if (verdict == AmdClassifier::Verdict::Machine && heldByPerson_ && !phrases_.HeardRecording()) {
-                verdict = AmdClassifier::Verdict::Person;
-            }
-            Verdict(verdict);
-        }
-        if (state_ == AmdDetecting) state_ = AmdIdle;
-        if (!listening_ && state_ == AmdIdle) {
-            vad_.Reset();
-            ResetShape();
+        // A match under way decides things the close depends on (whether
+        // a long greeting is a person's): the stream thread closes the
+        // window once it is done, in the same step.
+        if (matching_) {
+            closeDue_ = true;
+        } else {
+            CloseShape();
         }
         return;
     }
@@ -193,9 +205,11 @@ bool AnsweringMachineDetector::JudgePhrases(std::unique_lock<std::mutex>& lock) 
     if (!phrases_.Stale()) return true;
     const PhraseSpotter::Line line = phrases_.Said();
     const std::uint32_t generation = generation_;
+    matching_ = true;
     lock.unlock();
     const PhraseSpotter::Match match = phraseMatch_ ? phraseMatch_(line) : PhraseSpotter::Score(line);
     lock.lock();
+    matching_ = false;
     if (generation != generation_ || state_ != AmdDetecting) return false;
     phrases_.Judge(line, match);
     return true;
@@ -254,6 +268,10 @@ void AnsweringMachineDetector::Step(const std::uint8_t* chunk) {
     const bool canNotify = loop_ != nullptr && notify_ != kNoTarget;
     if (activeMode_ == kAmdModeShape) {
         if (!StepShape(samples, d, canNotify, lock)) return;
+        if (closeDue_) {  // the window closed during the match
+            closeDue_ = false;
+            CloseShape();
+        }
         if (state_ == AmdIdle) return;
     }
     const int threshold = Threshold();

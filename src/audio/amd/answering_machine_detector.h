@@ -126,6 +126,7 @@ private:
     bool RecordingsPhrase();
     void Cue();  // posts the greeting-end cue and ends the wait
     void ResetShape();
+    void CloseShape();  // the window's close in the second mode
 
     mutable std::mutex mutex_;
     std::atomic<AmdState> state_{AmdIdle};
@@ -152,6 +153,8 @@ private:
     int quietRun_ = 0;    // chunks the detector has called silence, unbroken
     bool holdAsked_ = false;     // whether a person's phrase was looked for ...
     bool heldByPerson_ = false;  // ... and held off a machine verdict
+    bool matching_ = false;      // a phrase match is under way, the lock let go
+    bool closeDue_ = false;      // the window closed meanwhile
 };
 
 }  // namespace zorvan::audio
