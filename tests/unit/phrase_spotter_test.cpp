@@ -233,15 +233,19 @@ TEST(PhraseSpotter, TheMatchIsTheWarpingWrittenOutCellByCell) {
     }
 }
 
-// The detector in the second mode with its own voice activity detector,
-// fed speech rendered by espeak-ng through a telephone channel in voices
-// the phrase table was not made from.
-struct SpokenAnswer {
+// A detector, the line it hears, and where its verdicts go.
+struct DetectorOnALine {
     VirtualEventLoop loop;
     test::EventLog log;
     ScopedTarget target{loop, log};
     AnsweringMachineDetector amd;
     std::vector<std::int16_t> line;
+};
+
+// The detector in the second mode with its own voice activity detector,
+// fed speech rendered by espeak-ng through a telephone channel in voices
+// the phrase table was not made from.
+struct SpokenAnswer : DetectorOnALine {
     std::size_t speechEnd = 0;  // chunk
 
     // Each text after the first follows a pause of `pause` seconds; spoken
@@ -342,6 +346,19 @@ TEST(AnsweringMachineDetectionShape, AGreetingThatTalksOnIsAMachineUnlessItIsInA
     }
 }
 
+// A detector in the second mode on made-up speech: the level decides what
+// is speech.
+void LevelDecides(AnsweringMachineDetector& amd, VirtualEventLoop& loop, TargetId target) {
+    amd.SetNotify(&loop, target);
+    amd.SetThreshold([] { return 2; });
+    amd.SetMode([] { return kAmdModeShape; });
+    amd.SetDecider([](const std::int16_t* s) {
+        double sum = 0;
+        for (int i = 0; i < 160; ++i) sum += static_cast<double>(s[i]) * s[i];
+        return sum / 160 > 1e5 ? 1 : 0;
+    });
+}
+
 TEST(AnsweringMachineDetectionShape, CallsThatRepeatAreAPersonAGreetingInPiecesWaits) {
     // Three short words, the words as the level decides them: the same
     // word three times is someone calling, a person at the quick wait;
@@ -354,14 +371,7 @@ TEST(AnsweringMachineDetectionShape, CallsThatRepeatAreAPersonAGreetingInPiecesW
         test::EventLog log;
         ScopedTarget target{loop, log};
         AnsweringMachineDetector amd;
-        amd.SetNotify(&loop, target.id());
-        amd.SetThreshold([] { return 2; });
-        amd.SetMode([] { return kAmdModeShape; });
-        amd.SetDecider([](const std::int16_t* s) {
-            double sum = 0;
-            for (int i = 0; i < 160; ++i) sum += static_cast<double>(s[i]) * s[i];
-            return sum / 160 > 1e5 ? 1 : 0;
-        });
+        LevelDecides(amd, loop, target.id());
         std::mt19937 random(4);
         std::vector<std::int16_t> line;
         Quiet(line, 0.3, random);
@@ -403,26 +413,14 @@ TEST(AnsweringMachineDetectionShape, CallsThatRepeatAreAPersonAGreetingInPiecesW
     EXPECT_EQ(spotter.Likeness({0, 59}, {60, 65}), 1.0F) << "far too short to compare";
 }
 
-// A detector in the second mode on made-up speech (the level decides what
-// is speech), with the phrase match replaced so the test sees when it runs.
-struct MatchWatch {
-    VirtualEventLoop loop;
-    test::EventLog log;
-    ScopedTarget target{loop, log};
-    AnsweringMachineDetector amd;
-    std::vector<std::int16_t> line;
+// A detector on made-up speech with the phrase match replaced, so that the
+// test sees when it runs.
+struct MatchWatch : DetectorOnALine {
     int matches = 0;
 
     // Talk, silence, and talk once more when `again` is given.
     explicit MatchWatch(double talk, double silence = 3.0, double again = 0) {
-        amd.SetNotify(&loop, target.id());
-        amd.SetThreshold([] { return 2; });
-        amd.SetMode([] { return kAmdModeShape; });
-        amd.SetDecider([](const std::int16_t* s) {
-            double sum = 0;
-            for (int i = 0; i < 160; ++i) sum += static_cast<double>(s[i]) * s[i];
-            return sum / 160 > 1e5 ? 1 : 0;
-        });
+        LevelDecides(amd, loop, target.id());
         std::mt19937 random(8);
         Quiet(line, 0.3, random);
         Talk(talk);
