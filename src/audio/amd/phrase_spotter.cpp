@@ -215,12 +215,6 @@ void PhraseSpotter::Judge(const Line& line, const Match& match) {
     judgedSpeech_ = line.speechFrames;
 }
 
-void PhraseSpotter::JudgeNow() {
-    if (!Stale()) return;
-    const Line line = Said();
-    Judge(line, Score(line));
-}
-
 bool PhraseSpotter::HeardRecording() const {
     if (speechFrames_ < kMinSpeechFrames || judgedSpeech_ < 0) return false;
     return judged_.machine - kPersonWeight * judged_.person < kMachinePhrase;

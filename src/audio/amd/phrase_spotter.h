@@ -66,8 +66,6 @@ public:
     bool Stale() const { return speechFrames_ >= kMinSpeechFrames && judgedSpeech_ != speechFrames_; }
     // Keeps the match of what was said as the judgement asked for below.
     void Judge(const Line& line, const Match& match);
-    // Judges what has been said so far, if that is not done yet.
-    void JudgeNow();
     // Whether what had been said when last judged holds a recording's phrase.
     bool HeardRecording() const;
     // Whether it holds a person's phrase ("how can I help", "good morning":
