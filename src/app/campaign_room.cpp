@@ -8,7 +8,6 @@
 #include "data/text_file.h"
 #include "ui/dlg_import_contacts.h"
 
-#include <ctime>
 #include <filesystem>
 
 #include "data/campaign_store.h"
@@ -17,6 +16,7 @@
 #include "data/greeting_list.h"
 #include "data/settings.h"
 #include "data/status_text.h"
+#include "dial/local_time.h"
 #include "platform/prompts.h"
 #include "platform/um_events.h"
 #include "ui/campaign_model.h"
@@ -32,15 +32,6 @@ constexpr std::uint32_t kOpenRead = 0x7F01;
 constexpr std::uint32_t kFileWorkDone = 0x7F02;
 
 constexpr const char* kCampaignFilter = "XML Campaign Files (*.xml)";
-
-std::string LocalTime(EventLoop& loop, const char* format) {
-    const std::time_t now = std::chrono::system_clock::to_time_t(loop.wallNow());
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[64];
-    std::strftime(text, sizeof text, format, &local);
-    return text;
-}
 
 }  // namespace
 
@@ -84,7 +75,7 @@ void CampaignRoom::PostBusy(bool busy) {
 }
 
 std::string CampaignRoom::TempCampaignPath() const {
-    return services_.documentsFolder + "Temp-" + LocalTime(services_.loop, "%Y-%m-%d_%H-%M-%S") + "-Campaign.xml";
+    return services_.documentsFolder + "Temp-" + LocalTimeText(services_.loop.wallNow(), "%Y-%m-%d_%H-%M-%S") + "-Campaign.xml";
 }
 
 void CampaignRoom::NewCampaign() {
@@ -192,7 +183,7 @@ void CampaignRoom::ExportCampaignFile() {
     FileDialogRequest request;
     request.caption = "Export Campaign File";
     request.folder = services_.documentsFolder;
-    request.defaultName = LocalTime(services_.loop, "%Y-%m-%d") + "-Campaign.xml";
+    request.defaultName = LocalTimeText(services_.loop.wallNow(), "%Y-%m-%d") + "-Campaign.xml";
     request.defaultSuffix = "xml";
     request.filter = kCampaignFilter;
     request.confirmOverwrite = true;
