@@ -332,12 +332,14 @@ TEST_F(SipGatewayTest, ACampaignDialledThroughTheGatewayGetsEveryOutcome) {
     for (const auto& [number, times] : calls) EXPECT_EQ(test::Count(log, "<- CALL " + number + "\n"), times) << number;
 
     // The machine heard our greeting after its own; both answered calls
-    // were recorded.
+    // were recorded. With the dialer, the gateway and the callee on two
+    // busy cores a frame may come late, so the greeting is looked for a
+    // fifth of a second at a time.
     const auto sent = FromFirstSound(test::ReadWav(Voice("greeting-8k.wav")), 8000);
     double best = 0;
     const auto heard = callee_->Heard();
     for (std::size_t i = heardBefore; i < heard.size(); ++i) {
-        best = std::max(best, test::PeakCorrelation(sent, FromFirstSound(test::ReadWav(heard[i]), 8000), 1600));
+        best = std::max(best, test::PiecewiseCorrelation(sent, FromFirstSound(test::ReadWav(heard[i]), 8000), 1600, 4800));
     }
     EXPECT_GE(best, 0.9);
     test::ExpectRecordings(w, {"Person", "Machine"}, work.path());

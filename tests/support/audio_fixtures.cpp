@@ -1,5 +1,6 @@
 #include "support/audio_fixtures.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -99,6 +100,30 @@ double PeakCorrelation(const std::vector<std::int16_t>& a, const std::vector<std
         if (aa > 0 && bb > 0) best = std::max(best, ab / std::sqrt(aa * bb));
     }
     return best;
+}
+
+double PiecewiseCorrelation(const std::vector<std::int16_t>& a, const std::vector<std::int16_t>& b,
+                            std::size_t piece, std::size_t maxLag) {
+    std::vector<double> scores;
+    for (std::size_t at = 0; at + piece <= a.size(); at += piece) {
+        double aa = 0;
+        for (std::size_t i = at; i < at + piece; ++i) aa += static_cast<double>(a[i]) * a[i];
+        if (aa < 100.0 * 100.0 * static_cast<double>(piece)) continue;  // quieter than -50 dBFS
+        double best = 0;
+        for (std::size_t lag = 0; lag <= maxLag && at + lag + piece <= b.size(); ++lag) {
+            double ab = 0, bb = 0;
+            for (std::size_t i = 0; i < piece; ++i) {
+                const double y = b[at + lag + i];
+                ab += a[at + i] * y;
+                bb += y * y;
+            }
+            if (bb > 0) best = std::max(best, ab / std::sqrt(aa * bb));
+        }
+        scores.push_back(best);
+    }
+    if (scores.empty()) return 0;
+    std::nth_element(scores.begin(), scores.begin() + static_cast<std::ptrdiff_t>(scores.size() / 2), scores.end());
+    return scores[scores.size() / 2];
 }
 
 }  // namespace zorvan::test

@@ -30,5 +30,11 @@ std::vector<std::int16_t> Samples(const std::string& bytes);
 
 // Peak normalised cross-correlation of b against a over lags 0..maxLag.
 double PeakCorrelation(const std::vector<std::int16_t>& a, const std::vector<std::int16_t>& b, std::size_t maxLag);
+// How well b carries a, piece by piece: a is cut into pieces of `piece`
+// samples, each looked for in b at lags 0..maxLag past its own place, so a
+// frame lost or late on the way shifts only what follows it; the median of
+// the pieces' peak correlations. Pieces of a without sound are left out.
+double PiecewiseCorrelation(const std::vector<std::int16_t>& a, const std::vector<std::int16_t>& b,
+                            std::size_t piece, std::size_t maxLag);
 
 }  // namespace zorvan::test
